@@ -1,0 +1,195 @@
+// tarvel_host.hpp — the host library's side that applications, tools and tests
+// use: the books the host keeps of what plug-ins do, fault injection, and the
+// application API that loads a plug-in and drives its class operations.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tarvel.h"
+
+namespace tarvel {
+
+// ---- books -----------------------------------------------------------------------
+struct Allocation {
+  size_t bytes = 0;
+  bool traced = false;  // made with TXAllocMemCheck
+  std::string file;     // where, when traced
+  int32_t line = 0;
+};
+size_t OutstandingAllocations();
+size_t OutstandingBytes();
+std::vector<Allocation> Outstanding();
+// Images whose pixels the host allocated and that are not yet released.
+size_t OutstandingImages();
+
+std::vector<std::string> PrintedMessages();  // IOPrintErrorMessage texts
+struct HookCall {
+  std::string text;
+  Terr code = 0;
+  int32_t line = 0;
+  std::string file;
+};
+std::vector<HookCall> ErrorHookCalls();  // TProcessErr calls
+std::vector<HookCall> SpyCalls();        // IOSpyProcCall calls (code 0)
+// Clears messages, hook and spy calls; allocations stay on the books.
+void ClearLogs();
+
+// ---- switches ---------------------------------------------------------------------
+void SetSpying(bool on);       // IOGetSpyProcCallSwitch, or both TROInfo flags
+void SetTraceMemory(bool on);  // TTraceMemory
+void SetLowError(bool on);     // TDoLowError
+// What TProcessErr answers: by default the code it is given.
+void SetProcessErrResult(std::optional<Terr> result);
+// Host global variable 64 as TAccessGlVar reads and writes it.
+int64_t GlobalVariable64();
+void SetGlobalVariable64(int64_t value);
+
+// ---- injection ----------------------------------------------------------------------
+// The nth call (1 = the next one) from now fails: an allocation with T_ERR_MEM,
+// an image creation with T_ERR_IMAGE, a mutex call (init, destroy, lock or
+// unlock) with T_ERR_MUTEX.
+void FailAllocation(uint32_t nth);
+void FailImageCreation(uint32_t nth);
+void FailMutexCall(uint32_t nth);
+void ClearInjections();
+// Calls counted since the process started, for sweeping failure points.
+uint64_t AllocationCalls();
+uint64_t ImageCalls();
+uint64_t MutexCalls();
+
+// ---- images ----------------------------------------------------------------------------
+// An image the application received; releases host-owned pixels when destroyed.
+class Image {
+ public:
+  Image() = default;
+  explicit Image(const Timage &record);
+  Image(Image &&other) noexcept;
+  Image &operator=(Image &&other) noexcept;
+  Image(const Image &) = delete;
+  Image &operator=(const Image &) = delete;
+  ~Image();
+
+  const Timage &record() const { return record_; }
+  int32_t kind() const { return record_.kind; }
+  int32_t width() const { return record_.width; }
+  int32_t height() const { return record_.height; }
+  bool owned() const { return record_.owns_pixels != 0; }
+  const void *data() const { return record_.pixel.raw; }
+  int significant_bits() const;  // 16-bit images: the count; else 8 or 32
+  size_t bytes_per_pixel() const;
+  // Pixel value at (x, y) widened to 64 bits.
+  int64_t at(int32_t x, int32_t y) const;
+
+ private:
+  Timage record_{};
+};
+
+// A parameter value as the application gives and receives it.
+struct Value {
+  enum class Type { kInt, kDouble, kString } type = Type::kInt;
+  int64_t i = 0;
+  double d = 0;
+  std::string s;
+  static Value Int(int64_t v);
+  static Value Double(double v);
+  static Value Str(std::string_view v);
+};
+
+// ---- application API ----------------------------------------------------------------------
+class Instance;
+
+class Plugin {
+ public:
+  // Loads the plug-in `name` (e.g. "grablinexl") with dlopen, from the
+  // directory in TARVEL_PLUGIN_PATH or beside the host library, and calls its
+  // FGInit. Returns null and fills `error` when that fails.
+  static std::unique_ptr<Plugin> Load(std::string_view name, std::string *error = nullptr);
+  ~Plugin();
+  Plugin(const Plugin &) = delete;
+  Plugin &operator=(const Plugin &) = delete;
+
+  TFgClass &fg_class() { return *fg_class_; }
+  Terr init_result() const { return init_result_; }
+  Tproc_handle proc() const { return proc_; }
+
+  struct Info {
+    Terr result = 0;
+    std::string description;
+    std::vector<Value> values;
+  };
+  Info Query(int32_t kind);
+
+  // Open parameters, initialised from the class defaults.
+  struct OpenParams;
+  OpenParams Defaults() const;
+  // Allocates a slot and opens an instance. On failure returns null and the
+  // code in `result`.
+  std::unique_ptr<Instance> Open(const OpenParams &params, Terr *result);
+
+ private:
+  Plugin() = default;
+  void *library_ = nullptr;
+  std::unique_ptr<TFgClass> fg_class_;
+  Terr init_result_ = 0;
+  Tproc_handle proc_ = nullptr;
+};
+
+struct Plugin::OpenParams {
+  int32_t horizontal_resolution = 1;
+  int32_t vertical_resolution = 1;
+  int32_t image_width = 0;
+  int32_t image_height = 0;
+  int32_t start_row = 0;
+  int32_t start_column = 0;
+  int32_t field = 4;
+  int32_t bits_per_channel = -1;
+  std::string color_space = "gray";
+  float gain = 1.0f;
+  bool external_trigger = false;
+  std::string camera_type = "default";
+  std::string device = "default";
+  int32_t port = 0;
+  int32_t line_in = 1;
+  std::vector<Value> generic;
+};
+
+class Instance {
+ public:
+  ~Instance();  // closes if still open
+  Instance(const Instance &) = delete;
+  Instance &operator=(const Instance &) = delete;
+
+  TFgInstance &record() { return *record_; }
+  Terr Close();
+  Terr Grab(std::vector<Image> *images);
+  Terr GrabStart(double max_age);
+  Terr GrabAsync(double max_age, std::vector<Image> *images);
+  Terr SetParam(std::string_view name, const std::vector<Value> &values);
+  Terr SetParam(std::string_view name, const Value &value) {
+    return SetParam(name, std::vector<Value>{value});
+  }
+  Terr GetParam(std::string_view name, std::vector<Value> *values);
+  Terr SetLut(const std::vector<int32_t> &red, const std::vector<int32_t> &green,
+              const std::vector<int32_t> &blue);
+  Terr GetLut(std::vector<int32_t> *red, std::vector<int32_t> *green, std::vector<int32_t> *blue);
+  Terr SetCallback(std::string_view type, TFgCallback function, void *context);
+  Terr GetCallback(std::string_view type, TFgCallback *function, void **context);
+
+ private:
+  friend class Plugin;
+  Instance(Plugin *plugin, TFgInstance **slot);
+  Plugin *plugin_;
+  std::unique_ptr<TFgInstance> record_;
+  std::vector<Tcpar> generic_;
+  std::vector<std::string> generic_text_;
+  TFgInstance **slot_;
+  bool open_ = false;
+};
+
+}  // namespace tarvel

@@ -1,0 +1,157 @@
+/* bfsdk.h — the board SDK as the plug-in calls it: driver and system
+ * enumeration, board and camera files, inquiry, board families, registers,
+ * signals, triggers, diagnostics and time.
+ *
+ * Every Ci call and BFDrvReady returns 0 on success and an SDK error number
+ * otherwise. Calls of later subsystems (acquisition, QTabs, LUT, serial,
+ * firmware) are declared beside their group as they are needed.
+ */
+#ifndef BFSDK_H
+#define BFSDK_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define BFSDK_EXPORT __attribute__((visibility("default")))
+
+typedef uint32_t BFRC; /* SDK result: 0 success, else an SDK error number */
+
+/* ---- handles and records ------------------------------------------------- */
+typedef struct BdRec *Bd;       /* an open board */
+typedef struct CiCamRec *CiCam; /* a camera (port) of an open board */
+
+typedef struct {
+  uint32_t opaque[8]; /* filled by the find calls, read by the open calls */
+} CiENTRY;
+
+typedef struct {
+  void *impl; /* the SDK's signal; null while not created */
+  uint32_t type;
+  uint32_t reserved;
+} CiSIGNAL;
+
+/* What an extended signal wait tells of the frame. */
+typedef struct {
+  uint32_t line_count; /* lines of the frame (start/stop mode on Gn2 boards) */
+  uint32_t reserved[7];
+  uint64_t time_stamp; /* board time of the event, in fine ticks */
+  uint64_t reserved2;
+} CiSIGNAL_INFO;
+
+/* ---- board families ------------------------------------------------------- */
+#define CISYS_TYPE_RR 16  /* RoadRunner */
+#define CISYS_TYPE_RV 32  /* Raven */
+#define CISYS_TYPE_R64 64 /* R64 (also Karbon, Neon, Alta) */
+#define CISYS_TYPE_GN2 128 /* Gn2 (also CoaXPress) */
+
+/* ---- SDK error numbers ------------------------------------------------------ */
+#define BF_OK 0
+#define BF_WAIT_TIMEOUT 0x10000u
+#define BF_WAIT_CANCEL 0x10001u
+#define BF_ERR_BRD_HELD 4295u        /* board open in another process */
+#define BF_ERR_BRD_HELD_CAM 4296u    /* same, found while loading the camera */
+#define BF_ERR_NO_BOARD 0x10000001u  /* the board number does not exist */
+#define BF_ERR_BAD_ARG 0x10000002u   /* a null or out-of-range argument */
+#define BF_ERR_DRV_NOT_READY 0x10000003u
+#define BF_ERR_NO_CAMERA 0x10000004u /* camera file missing or malformed */
+#define BF_ERR_BAD_ITEM 0x10000005u  /* unknown inquiry item */
+#define BF_ERR_BAD_BRD_TYPE 0x10000006u
+#define BF_ERR_SIGNAL 0x10000007u    /* signal not created or already freed */
+
+#define BF_WAIT_FOREVER 0xFFFFFFFFu
+
+/* ---- inquiry items ----------------------------------------------------------- */
+#define BF_INQ_MODEL 1               /* board model code */
+#define BF_INQ_NUM_CAMERAS 5         /* camera ports of the board */
+#define BF_INQ_XSIZE 0x10001         /* frame width in pixels */
+#define BF_INQ_YSIZE 0x10002         /* frame height in lines */
+#define BF_INQ_INTERLACE 0x10003     /* 2: each frame arrives as two fields */
+#define BF_INQ_BITDEPTH 0x10004      /* camera depth in bits */
+#define BF_INQ_BYTES_PER_PIX 0x10005 /* bytes a pixel at the camera depth */
+#define BF_INQ_TIMEOUT 0x10006       /* acquisition time-out of the camera file, ms */
+#define BF_INQ_FRAME_RATE 0x10009    /* camera frame rate, frames a second */
+#define BF_INQ_BITDEPTH2 0x1000b     /* the board's second depth */
+#define BF_INQ_BYTES_PER_PIX2 0x1000c /* bytes a pixel at the second depth */
+#define BF_INQ_LINK_SPEED 0x1001f    /* Gn2: 1 when the link runs at full speed */
+
+/* ---- driver and system --------------------------------------------------------- */
+BFSDK_EXPORT BFRC BFDrvReady(uint32_t wait_seconds);
+BFSDK_EXPORT BFRC CiSysBrdEnum(uint32_t family, uint32_t *count);
+BFSDK_EXPORT BFRC CiSysBrdFind(uint32_t family, uint32_t index, CiENTRY *entry);
+BFSDK_EXPORT BFRC CiSysBoardFindSWConnector(uint32_t families, uint32_t switch_number,
+                                            uint32_t connector, CiENTRY *entry);
+
+/* ---- board and camera ------------------------------------------------------------ */
+BFSDK_EXPORT BFRC CiBrdOpen(CiENTRY *entry, Bd *board, uint32_t mode, const char *camera);
+BFSDK_EXPORT BFRC CiBrdOpenCam(CiENTRY *entry, Bd *board, uint32_t mode, const char *camera_file);
+BFSDK_EXPORT BFRC CiBrdClose(Bd board);
+BFSDK_EXPORT BFRC CiCamClose(Bd board, CiCam camera);
+BFSDK_EXPORT BFRC CiBrdInquire(Bd board, uint32_t item, uint32_t *value);
+BFSDK_EXPORT uint32_t CiBrdType(Bd board);
+BFSDK_EXPORT BFRC CiBrdCamSel(Bd board, uint32_t port, uint32_t flags);
+BFSDK_EXPORT BFRC CiBrdCamGetCur(Bd board, CiCam *camera);
+BFSDK_EXPORT BFRC CiBrdCamSetCur(Bd board, CiCam camera, uint32_t flags);
+BFSDK_EXPORT BFRC CiBrdAqSigSetCur(Bd board, CiSIGNAL *signal, uint32_t flags);
+BFSDK_EXPORT BFRC CiBrdAqTimeoutSet(Bd board, uint32_t timeout_ms);
+
+/* ---- board family queries: non-zero when the board belongs to the family ---------- */
+BFSDK_EXPORT uint32_t BFIsR64(Bd board);      /* the R64 family, Karbon and Neon included */
+BFSDK_EXPORT uint32_t BFIsR64Board(Bd board); /* an R64 proper, not a Karbon or Neon */
+BFSDK_EXPORT uint32_t BFIsRv(Bd board);
+BFSDK_EXPORT uint32_t BFIsKbn(Bd board);
+BFSDK_EXPORT uint32_t BFIsNeon(Bd board);
+BFSDK_EXPORT uint32_t BFIsNeonQ(Bd board); /* a Neon that can switch its firmware */
+BFSDK_EXPORT uint32_t BFIsAlta(Bd board);
+BFSDK_EXPORT uint32_t BFIsCL(Bd board);
+BFSDK_EXPORT uint32_t BFIsGn2(Bd board);
+BFSDK_EXPORT uint32_t BFIsCXP(Bd board);
+
+/* ---- registers ------------------------------------------------------------------------ */
+BFSDK_EXPORT uint32_t BFRegPeek(Bd board, uint32_t id);
+BFSDK_EXPORT BFRC BFRegPoke(Bd board, uint32_t id, uint32_t value);
+BFSDK_EXPORT BFRC BFRegRMW(Bd board, uint32_t id, uint32_t value, uint32_t mask);
+BFSDK_EXPORT BFRC BFRegName(Bd board, uint32_t id, char *name, uint32_t size);
+BFSDK_EXPORT uint32_t BFRegSupported(Bd board, uint32_t id);
+
+/* ---- signals ----------------------------------------------------------------------------
+ * Signal types: 1 hardware exception, 2 FIFO overflow, 4 frame done (end of
+ * DMA), 5 end of exposure / end of a start-stop frame, 11 Gn2 end of exposure,
+ * 15 R64 start-stop frame end. Waits return 0 (signalled), BF_WAIT_TIMEOUT or
+ * BF_WAIT_CANCEL. */
+BFSDK_EXPORT BFRC CiSignalCreate(Bd board, uint32_t type, CiSIGNAL *signal);
+BFSDK_EXPORT BFRC CiSignalWait(Bd board, CiSIGNAL *signal, uint32_t timeout_ms,
+                               uint32_t *num_pending);
+BFSDK_EXPORT BFRC CiSignalWaitEx(Bd board, CiSIGNAL *signal, uint32_t timeout_ms,
+                                 uint32_t *num_pending, CiSIGNAL_INFO *info);
+BFSDK_EXPORT BFRC CiSignalCancel(Bd board, CiSIGNAL *signal);
+BFSDK_EXPORT BFRC CiSignalQueueClear(Bd board, CiSIGNAL *signal);
+BFSDK_EXPORT BFRC CiSignalFree(Bd board, CiSIGNAL *signal);
+
+/* ---- triggers ---------------------------------------------------------------------------
+ * Trigger modes of a camera file: 0 free running, 2 one-shot, 3 triggered
+ * continuous, 6 one-shot self-timed, 7 and 8 start/stop (variable frame
+ * length). CiConExTrigConnect(board, 1, 19) connects the external trigger
+ * input, (1, 20) disconnects it. */
+BFSDK_EXPORT BFRC CiConVTrigModeGet(Bd board, uint32_t *mode, uint32_t *trig_a, uint32_t *trig_b,
+                                    uint32_t *trig_c);
+BFSDK_EXPORT BFRC CiConVTrigModeSet(Bd board, uint32_t mode, uint32_t trig_a, uint32_t trig_b,
+                                    uint32_t trig_c);
+BFSDK_EXPORT BFRC CiConExTrigConnect(Bd board, uint32_t trigger, uint32_t how);
+
+/* ---- diagnostics and time ------------------------------------------------------------------ */
+BFSDK_EXPORT void BFErrorShow(Bd board);
+BFSDK_EXPORT void BFOutputDebugString(const char *text);
+BFSDK_EXPORT int BFsprintf(char *buffer, size_t size, const char *format, ...)
+    __attribute__((format(printf, 3, 4)));
+BFSDK_EXPORT uint64_t BFTick(void);                              /* milliseconds since an epoch */
+BFSDK_EXPORT uint32_t BFTickDelta(uint64_t start, uint64_t end); /* ms between two ticks */
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* BFSDK_H */

@@ -1,0 +1,176 @@
+// bfsdk_regs.hpp — the register identifiers of each SDK version.
+//
+// Register identifiers are indexes into the register table of one SDK
+// version; the same register has a different identifier in another version.
+// The plug-in is compiled against one version and takes its numbers from the
+// matching table; the simulator serves all three.
+#pragma once
+
+#include <cstdint>
+
+namespace bfsdk {
+
+inline constexpr uint32_t kNoRegister = 0xFFFFFFFFu;
+
+enum class SdkVersion : uint8_t { kStandard, kXl, kPar };
+
+struct RegisterIds {
+  uint32_t count;  // identifiers 0 .. count-1 are searched by name
+
+  uint32_t trig_capability;  // bit 30: external trigger with any camera file
+  uint32_t wait_exposure;    // bit 31: R64 waits for the end of exposure
+  uint32_t lut_switch;       // bit 26 selects which bit switches the LUT
+  uint32_t host_qtab_fix;    // written with 1 when the board model is 4097
+  uint32_t acq_busy;         // non-zero while a snap is being acquired
+  uint32_t acq_status_a;     // RoadRunner / R64 acquisition status
+  uint32_t acq_status_b;
+  uint32_t rv_status_a;      // Raven acquisition status (not every version)
+  uint32_t rv_status_b;
+  uint32_t gn2_status_a;     // Gn2 acquisition status
+  uint32_t gn2_status_b;
+  uint32_t cam_select;       // written around a camera port change
+  uint32_t sw_trig_armed;    // non-zero: the trigger circuit needs polling first
+  uint32_t end_of_exposure;
+  uint32_t lines_to_go;
+  uint32_t encoder_count;
+  uint32_t enc_div_r64;
+  uint32_t enc_div_kbn;  // Karbon and Neon
+  uint32_t gn2_trigger;
+  uint32_t cam_sampled;  // changes while a camera delivers
+  uint32_t alta_connected;
+  uint32_t cxp_link[4];
+  uint32_t gn2_acq_enable;
+  uint32_t gn2_dma_a;
+  uint32_t gn2_dma_b;
+  uint32_t gn2_link_mode;
+  uint32_t gn2_ss_a;
+  uint32_t gn2_ss_b;
+  uint32_t qs_frame;
+  uint32_t qs_next;
+  uint32_t qs_pos_a;
+  uint32_t qs_pos_b;
+  uint32_t fw_freeze;
+  uint32_t flash_switch;
+};
+
+inline constexpr RegisterIds kRegistersXl{
+    .count = 3647,
+    .trig_capability = 17,
+    .wait_exposure = 23,
+    .lut_switch = 24,
+    .host_qtab_fix = 1425,
+    .acq_busy = 1454,
+    .acq_status_a = 1458,
+    .acq_status_b = 1528,
+    .rv_status_a = kNoRegister,
+    .rv_status_b = kNoRegister,
+    .gn2_status_a = 2724,
+    .gn2_status_b = 2709,
+    .cam_select = 1465,
+    .sw_trig_armed = 1645,
+    .end_of_exposure = 1720,
+    .lines_to_go = 1795,
+    .encoder_count = 1921,
+    .enc_div_r64 = 1710,
+    .enc_div_kbn = 1711,
+    .gn2_trigger = 1694,
+    .cam_sampled = 1687,
+    .alta_connected = 3386,
+    .cxp_link = {2164, 2309, 2454, 2599},
+    .gn2_acq_enable = 2728,
+    .gn2_dma_a = 2736,
+    .gn2_dma_b = 2749,
+    .gn2_link_mode = 2735,
+    .gn2_ss_a = 2765,
+    .gn2_ss_b = 2766,
+    .qs_frame = 1462,
+    .qs_next = 1629,
+    .qs_pos_a = 1747,
+    .qs_pos_b = 1791,
+    .fw_freeze = 1763,
+    .flash_switch = 1888,
+};
+
+inline constexpr RegisterIds kRegistersPar{
+    .count = 3323,
+    .trig_capability = 17,
+    .wait_exposure = 23,
+    .lut_switch = 24,
+    .host_qtab_fix = 1430,
+    .acq_busy = 1459,
+    .acq_status_a = 1463,
+    .acq_status_b = 1531,
+    .rv_status_a = 1642,
+    .rv_status_b = 1641,
+    .gn2_status_a = kNoRegister,
+    .gn2_status_b = kNoRegister,
+    .cam_select = 1470,
+    .sw_trig_armed = 1648,
+    .end_of_exposure = 1723,
+    .lines_to_go = 1798,
+    .encoder_count = 2074,
+    .enc_div_r64 = 1883,
+    .enc_div_kbn = 1884,
+    .gn2_trigger = kNoRegister,
+    .cam_sampled = 1184,
+    .alta_connected = 1904,
+    .cxp_link = {kNoRegister, kNoRegister, kNoRegister, kNoRegister},
+    .gn2_acq_enable = kNoRegister,
+    .gn2_dma_a = kNoRegister,
+    .gn2_dma_b = kNoRegister,
+    .gn2_link_mode = kNoRegister,
+    .gn2_ss_a = kNoRegister,
+    .gn2_ss_b = kNoRegister,
+    .qs_frame = 1467,
+    .qs_next = 1632,
+    .qs_pos_a = 1918,
+    .qs_pos_b = 1961,
+    .fw_freeze = 1934,
+    .flash_switch = 2041,
+};
+
+inline constexpr RegisterIds kRegistersStandard{
+    .count = 2165,
+    .trig_capability = 17,
+    .wait_exposure = 23,
+    .lut_switch = 24,
+    .host_qtab_fix = 754,
+    .acq_busy = 854,
+    .acq_status_a = 858,
+    .acq_status_b = 900,
+    .rv_status_a = kNoRegister,
+    .rv_status_b = kNoRegister,
+    .gn2_status_a = kNoRegister,
+    .gn2_status_b = kNoRegister,
+    .cam_select = 794,
+    .sw_trig_armed = 980,
+    .end_of_exposure = 1030,
+    .lines_to_go = 1090,
+    .encoder_count = 1390,
+    .enc_div_r64 = 1207,
+    .enc_div_kbn = 1208,
+    .gn2_trigger = kNoRegister,
+    .cam_sampled = 1860,
+    .alta_connected = 3062,  // lies beyond the searchable range of this version
+    .cxp_link = {kNoRegister, kNoRegister, kNoRegister, kNoRegister},
+    .gn2_acq_enable = kNoRegister,
+    .gn2_dma_a = kNoRegister,
+    .gn2_dma_b = kNoRegister,
+    .gn2_link_mode = kNoRegister,
+    .gn2_ss_a = kNoRegister,
+    .gn2_ss_b = kNoRegister,
+    .qs_frame = kNoRegister,
+    .qs_next = kNoRegister,
+    .qs_pos_a = kNoRegister,
+    .qs_pos_b = kNoRegister,
+    .fw_freeze = 1254,
+    .flash_switch = 1357,
+};
+
+constexpr const RegisterIds &RegistersOf(SdkVersion v) {
+  return v == SdkVersion::kXl ? kRegistersXl
+         : v == SdkVersion::kPar ? kRegistersPar
+                                 : kRegistersStandard;
+}
+
+}  // namespace bfsdk
