@@ -16,6 +16,7 @@ struct BuildProfile {
   const char *name;            // the library name
   int32_t interface_version;   // written into the class record
   Terr ok;                     // the host's success code
+  bool failure_above_ok;       // host results above ok fail (else: anything but ok)
   uint32_t max_instances;      // size of the instance table
   bfsdk::SdkVersion sdk;
   const bfsdk::RegisterIds &reg;
@@ -51,6 +52,7 @@ inline constexpr BuildProfile kXlProfile{
     .name = "grablinexl",
     .interface_version = 6,
     .ok = 2,
+    .failure_above_ok = true,
     .max_instances = 256,
     .sdk = bfsdk::SdkVersion::kXl,
     .reg = bfsdk::kRegistersXl,
@@ -78,6 +80,7 @@ inline constexpr BuildProfile kStandardProfile{
     .name = "grabline",
     .interface_version = 1300,
     .ok = 2,
+    .failure_above_ok = false,
     .max_instances = 256,
     .sdk = bfsdk::SdkVersion::kStandard,
     .reg = bfsdk::kRegistersStandard,
@@ -105,6 +108,7 @@ inline constexpr BuildProfile kParProfile{
     .name = "pargrabline",
     .interface_version = 3,
     .ok = 1,
+    .failure_above_ok = false,
     .max_instances = 64,
     .sdk = bfsdk::SdkVersion::kPar,
     .reg = bfsdk::kRegistersPar,

@@ -142,6 +142,74 @@ BFSDK_EXPORT BFRC CiConVTrigModeSet(Bd board, uint32_t mode, uint32_t trig_a, ui
                                     uint32_t trig_c);
 BFSDK_EXPORT BFRC CiConExTrigConnect(Bd board, uint32_t trigger, uint32_t how);
 
+/* ---- QTabs: the scatter tables through which DMA writes a buffer ---------------
+ * A relative QTab describes one host buffer (address, size, signed line
+ * stride, pixel format); the physical QTab makes it usable by the board; a
+ * chain links several into the ring that the board fills in order. */
+typedef struct {
+  void *impl; /* the SDK's table; null while not created */
+  uint8_t reserved[56];
+} RQTabHeadRec;
+typedef RQTabHeadRec *RQTabHeadPtr;
+
+#define BF_QTAB_HOST 1 /* QTabs kept in host memory: the only mode the plug-in uses */
+
+BFSDK_EXPORT BFRC BFQTabModeRequest(Bd board, uint32_t requested, uint32_t *granted);
+BFSDK_EXPORT BFRC CiRelQTabCreate(Bd board, CiCam camera, void *destination, uint32_t size,
+                                  int32_t stride, RQTabHeadPtr qtab, uint32_t format,
+                                  uint32_t lut_bank, uint32_t lut_type, uint32_t dest_kind,
+                                  uint32_t flags);
+BFSDK_EXPORT BFRC CiPhysQTabCreate(Bd board, RQTabHeadPtr qtab, uint32_t flags);
+BFSDK_EXPORT BFRC CiPhysQTabChainLink(Bd board, RQTabHeadPtr *list, uint32_t count);
+BFSDK_EXPORT BFRC CiPhysQTabChainEngage(Bd board, RQTabHeadPtr *list, uint32_t flags);
+BFSDK_EXPORT BFRC CiPhysQTabFree(Bd board, RQTabHeadPtr qtab);
+BFSDK_EXPORT BFRC CiRelQTabFree(Bd board, RQTabHeadPtr qtab);
+
+/* ---- acquisition and DMA ---------------------------------------------------------
+ * CiConAqCommand: 1 abort, 2 snap one frame, 3 acquire continuously.
+ * CiAqCommand: 0 abort, 1 stop, 2 snap, 3 acquire continuously; the second
+ * argument 1 waits for the command to take effect, 2 returns at once.
+ * CiConDMACommand: 10 start, 11 abort, 12 reset. */
+#define BF_CONAQ_ABORT 1
+#define BF_CONAQ_SNAP 2
+#define BF_CONAQ_GRAB 3
+#define BF_AQ_ABORT 0
+#define BF_AQ_STOP 1
+#define BF_AQ_SNAP 2
+#define BF_AQ_GRAB 3
+#define BF_DMA_START 10
+#define BF_DMA_ABORT 11
+#define BF_DMA_RESET 12
+#define BF_INQ_FRAME_BYTES 0x10007 /* bytes of one frame at the current region */
+
+BFSDK_EXPORT BFRC CiConAqMode(Bd board, uint32_t format);
+BFSDK_EXPORT BFRC CiShutdown(Bd board, uint32_t flags);
+BFSDK_EXPORT BFRC CiConDMACommand(Bd board, uint32_t command, uint32_t a, uint32_t b,
+                                  uint32_t c);
+BFSDK_EXPORT BFRC CiAqCommand(Bd board, uint32_t command, uint32_t wait, uint32_t a, uint32_t b);
+BFSDK_EXPORT BFRC CiConAqCommand(Bd board, uint32_t command, uint32_t flags);
+/* *overflowed non-zero when the FIFO overflowed since the last check. */
+BFSDK_EXPORT BFRC CiAqOverflowCheck(Bd board, uint32_t *overflowed);
+BFSDK_EXPORT BFRC CiAqLastLine(Bd board, uint32_t *line, uint32_t flags);
+BFSDK_EXPORT BFRC CiAqROISet(Bd board, uint32_t column, uint32_t row, uint32_t width,
+                             uint32_t height, uint32_t flags);
+BFSDK_EXPORT BFRC CiAqFrameSize(Bd board, uint32_t width, uint32_t height, uint32_t flags);
+BFSDK_EXPORT BFRC CiChainSIPEnable(Bd board, RQTabHeadPtr *chain);
+BFSDK_EXPORT BFRC CiChainSIPDisable(Bd board, RQTabHeadPtr *chain);
+BFSDK_EXPORT BFRC CiConInt(Bd board, uint32_t interrupt, uint32_t enable);
+BFSDK_EXPORT BFRC CiConIntModeSet(Bd board, uint32_t mode);
+/* Software trigger (1, 17) and the state of a trigger input. */
+BFSDK_EXPORT BFRC CiConSwTrig(Bd board, uint32_t trigger, uint32_t how);
+BFSDK_EXPORT BFRC CiConHwTrigStat(Bd board, uint32_t trigger, uint32_t *state);
+BFSDK_EXPORT BFRC CiConCTabReset(Bd board);
+BFSDK_EXPORT uint64_t BFFineRate(Bd board); /* fine time-stamp ticks a second */
+BFSDK_EXPORT uint32_t BFGetVFGNum(Bd board);
+
+/* ---- LUT and outputs -------------------------------------------------------------- */
+BFSDK_EXPORT BFRC CiLutSetMask(Bd board, uint32_t bits, uint8_t *lut_type);
+BFSDK_EXPORT BFRC CiRegGPOutGet(Bd board, uint32_t *value);
+BFSDK_EXPORT BFRC CiRegGPOutSet(Bd board, uint32_t value);
+
 /* ---- diagnostics and time ------------------------------------------------------------------ */
 BFSDK_EXPORT void BFErrorShow(Bd board);
 BFSDK_EXPORT void BFOutputDebugString(const char *text);

@@ -1,0 +1,246 @@
+#include "acq/event_threads.hpp"
+
+#include "acq/restart.hpp"
+#include "board/family.hpp"
+#include "board/process_objects.hpp"
+#include "plugin/error_report.hpp"
+#include "plugin/instance_table.hpp"
+#include "plugin/result_codes.hpp"
+
+namespace grabline {
+namespace {
+
+constexpr int kTimeCritical = 15;
+constexpr int kNormal = 0;
+
+// On Raven boards that deliver a frame as two fields, each event is two
+// signals; the second result counts.
+bool TwoFieldBoard(Bd board, const InstanceRecord &inst) {
+  uint32_t interlace = 0;
+  return CiBrdInquire(board, BF_INQ_INTERLACE, &interlace) == 0 && interlace == 2 && IsRaven(inst);
+}
+
+uint32_t WaitEvent(Bd board, CiSIGNAL *signal, bool twice) {
+  uint32_t result = CiSignalWait(board, signal, BF_WAIT_FOREVER, nullptr);
+  if (result == 0 && twice) result = CiSignalWait(board, signal, BF_WAIT_FOREVER, nullptr);
+  return result;
+}
+
+void CallBack(TFgInstance *fginst, InstanceRecord &inst, const std::atomic<Callback> &function,
+              const std::atomic<void *> &context) {
+  inst.last_frame_time_ms = os::NowMs();
+  if constexpr (kProfile.has_callbacks) {
+    const Callback callback = function.load();
+    if (callback != nullptr) {
+      ++inst.callback_counter;
+      callback(&fginst->fgclass->instance[inst.instance_index], nullptr, context.load());
+    }
+  }
+}
+
+struct WaitTexts {
+  const char *cancelled;
+  const char *timed_out;
+  const char *failed;
+  const char *exited;
+};
+
+void ReportEnd(const InstanceRecord &inst, uint32_t result, const WaitTexts &texts) {
+  DebugOutput(inst, result == BF_WAIT_CANCEL    ? texts.cancelled
+                    : result == BF_WAIT_TIMEOUT ? texts.timed_out
+                                                : texts.failed);
+}
+
+uint32_t FrameDoneThread(void *arg) {
+  auto *fginst = static_cast<TFgInstance *>(arg);
+  InstanceRecord &inst = *CurrInst(fginst);
+  Bd board = inst.board->handle;
+  os::SetEvent(g_frame_done_ready);
+  inst.frame_done_running = 1;
+  const bool twice = TwoFieldBoard(board, inst);
+  static constexpr WaitTexts kTexts{"Frame done signal cancelled\n", "Frame done thread timed out\n",
+                                    "Error waiting for frame done signal\n",
+                                    "Exited Frame Done thread\n"};
+  while (inst.frame_done_running != 0) {
+    const uint32_t result = WaitEvent(board, &inst.frame_done_signal, twice);
+    if (result != 0) {
+      ReportEnd(inst, result, kTexts);
+      inst.frame_done_running = 0;
+    }
+    // Every pass counts, the last one too.
+    CallBack(fginst, inst, inst.transfer_end, inst.transfer_end_context);
+  }
+  DebugOutput(inst, kTexts.exited);
+  return 0;
+}
+
+uint32_t ExposureDoneThread(void *arg) {
+  auto *fginst = static_cast<TFgInstance *>(arg);
+  InstanceRecord &inst = *CurrInst(fginst);
+  Bd board = inst.board->handle;
+  os::SetEvent(g_exposure_done_ready);
+  inst.exposure_done_running = 1;
+  const bool twice = TwoFieldBoard(board, inst);
+  static constexpr WaitTexts kTexts{
+      "Exposure done signal cancelled\n", "Exposure done thread timed out\n",
+      "Error waiting for exposure done signal\n", "Exited Exposure Done thread\n"};
+  while (inst.exposure_done_running != 0) {
+    const uint32_t result = WaitEvent(board, &inst.exposure_done_signal, twice);
+    if (result != 0) {
+      ReportEnd(inst, result, kTexts);
+      inst.exposure_done_running = 0;
+    }
+    uint32_t a = 0, b = 0;
+    ReadAcquisitionStatus(board, &a, &b);
+    if (a == 2 || a == 3 || b == 2 || b == 3) {
+      CallBack(fginst, inst, inst.exposure_end, inst.exposure_end_context);
+    }
+  }
+  DebugOutput(inst, kTexts.exited);
+  return 0;
+}
+
+struct EventThreadArgs {
+  TFgInstance *fginst;
+  EventKind kind;
+  os::Event *started;
+};
+
+struct EventParts {
+  CiSIGNAL *signal;
+  std::atomic<uint64_t> *count;
+  std::atomic<uint8_t> *running;
+  os::Thread **thread;
+  uint32_t type;
+};
+
+EventParts PartsOf(InstanceRecord &inst, EventKind kind) {
+  if (kind == EventKind::kOverflow) {
+    return {&inst.overflow_signal, &inst.overflow_count, &inst.overflow_thread_running,
+            &inst.overflow_thread, 2};
+  }
+  return {&inst.hw_exception_signal, &inst.hardware_exception_count,
+          &inst.hw_exception_thread_running, &inst.hw_exception_thread, 1};
+}
+
+uint32_t OverflowThread(void *arg) {
+  const EventThreadArgs args = *static_cast<EventThreadArgs *>(arg);
+  InstanceRecord &inst = *CurrInst(args.fginst);
+  EventParts parts = PartsOf(inst, args.kind);
+  Bd board = inst.board->handle;
+  parts.running->store(1);
+  os::SetEvent(args.started);
+  while (CiSignalWait(board, parts.signal, BF_WAIT_FOREVER, nullptr) != BF_WAIT_CANCEL) {
+    ++*parts.count;
+    inst.overflow_pending = 1;
+    if (inst.continuous_grabbing != 0) {
+      // The worker keeps waiting; the board is re-armed under it.
+      RecordLinesToGo(args.fginst);
+      RestartAcquisition(args.fginst, kRestartRearm);
+      CiSignalQueueClear(board, parts.signal);
+      CiConAqCommand(board, BF_CONAQ_GRAB, 0);
+      inst.overflow_pending = 0;
+    }
+  }
+  parts.running->store(0);
+  return 0;
+}
+
+}  // namespace
+
+void StopThread(Bd board, CiSIGNAL *signal, os::Thread **thread) {
+  if (*thread == nullptr) return;
+  CiSignalCancel(board, signal);
+  uint32_t code = 0;
+  while (os::GetExitCodeThread(*thread, &code) && code == os::kStillActive) os::Sleep(10);
+  os::CloseThread(*thread);
+  *thread = nullptr;
+}
+
+Terr StartEventThreads(TFgInstance *fginst) {
+  InstanceRecord &inst = *CurrInst(fginst);
+  Bd board = inst.board->handle;
+  const uint32_t exposure_type = IsGn2(inst) ? 11 : 5;
+
+  if (SdkCheck(board, &inst,
+               CiSignalCreate(board, inst.start_stop != 0 ? 5 : 4, &inst.frame_done_signal)) != 0) {
+    return FG_ERR_BOARD;
+  }
+  inst.frame_done_thread = os::CreateThread(FrameDoneThread, fginst);
+  if (inst.frame_done_thread == nullptr) return FG_ERR_BOARD;
+  os::WaitEvent(g_frame_done_ready, os::kInfinite);
+  os::SetThreadPriority(inst.frame_done_thread, kTimeCritical);
+
+  if (SdkCheck(board, &inst, CiSignalCreate(board, exposure_type, &inst.exposure_done_signal)) !=
+      0) {
+    return FG_ERR_BOARD;
+  }
+  inst.exposure_done_thread = os::CreateThread(ExposureDoneThread, fginst);
+  if (inst.exposure_done_thread == nullptr) return FG_ERR_BOARD;
+  os::WaitEvent(g_exposure_done_ready, os::kInfinite);
+  os::SetThreadPriority(inst.exposure_done_thread, kTimeCritical);
+
+  if (SdkCheck(board, &inst, CiSignalCreate(board, 4, &inst.grab_signal)) != 0) return FG_ERR_BOARD;
+  os::Sleep(100);
+  if (SdkCheck(board, &inst, CiSignalCreate(board, exposure_type, &inst.exposure_signal)) != 0) {
+    return FG_ERR_BOARD;
+  }
+  return FG_OK;
+}
+
+void StopEventThreads(TFgInstance *fginst) {
+  InstanceRecord &inst = *CurrInst(fginst);
+  Bd board = inst.board->handle;
+  StopEventThread(fginst, EventKind::kOverflow);
+  StopEventThread(fginst, EventKind::kHardwareException);
+  if (inst.frame_done_thread != nullptr) {
+    CiSignalCancel(board, &inst.grab_signal);
+    CiSignalCancel(board, &inst.exposure_signal);
+    StopThread(board, &inst.frame_done_signal, &inst.frame_done_thread);
+  }
+  StopThread(board, &inst.exposure_done_signal, &inst.exposure_done_thread);
+  for (CiSIGNAL *signal : {&inst.frame_done_signal, &inst.grab_signal, &inst.exposure_signal,
+                           &inst.exposure_done_signal}) {
+    if (signal->impl != nullptr) CiSignalFree(board, signal);
+    *signal = CiSIGNAL{};
+  }
+}
+
+Terr StartEventThread(TFgInstance *fginst, EventKind kind) {
+  InstanceRecord &inst = *CurrInst(fginst);
+  EventParts parts = PartsOf(inst, kind);
+  if (parts.running->load() != 0 || *parts.thread != nullptr) return FG_OK;
+  Bd board = inst.board->handle;
+  os::Event *started = os::CreateEvent(false);
+  if (started == nullptr) return FG_ERR_PARAM_VALUE;
+  if (CiSignalCreate(board, parts.type, parts.signal) != 0) {
+    os::CloseEvent(started);
+    return FG_ERR_PARAM_VALUE;
+  }
+  EventThreadArgs args{fginst, kind, started};
+  *parts.thread = os::CreateThread(OverflowThread, &args);
+  if (*parts.thread == nullptr) {
+    CiSignalFree(board, parts.signal);
+    *parts.signal = CiSIGNAL{};
+    os::CloseEvent(started);
+    return FG_ERR_PARAM_VALUE;
+  }
+  os::SetThreadPriority(*parts.thread, kNormal);
+  // The thread has copied its arguments once it has set the event.
+  os::WaitEvent(started, os::kInfinite);
+  os::CloseEvent(started);
+  return FG_OK;
+}
+
+Terr StopEventThread(TFgInstance *fginst, EventKind kind) {
+  InstanceRecord &inst = *CurrInst(fginst);
+  EventParts parts = PartsOf(inst, kind);
+  if (*parts.thread == nullptr) return FG_OK;
+  Bd board = inst.board->handle;
+  StopThread(board, parts.signal, parts.thread);
+  CiSignalFree(board, parts.signal);
+  *parts.signal = CiSIGNAL{};
+  return FG_OK;
+}
+
+}  // namespace grabline

@@ -1,0 +1,319 @@
+// Grabbing by snaps: FGGrab, FGGrabStart and FGGrabAsync outside continuous
+// grabbing, and the wait for the next buffer they share.
+#include "acq/snap.hpp"
+
+#include <cstdio>
+
+#include "acq/continuous.hpp"
+#include "acq/grab_lock.hpp"
+#include "acq/image_assembly.hpp"
+#include "acq/restart.hpp"
+#include "board/family.hpp"
+#include "board/shared_board.hpp"
+#include "plugin/error_report.hpp"
+#include "plugin/instance_table.hpp"
+#include "plugin/operations.hpp"
+
+namespace grabline {
+namespace {
+
+constexpr uint32_t kSoftwareTrigger = 1;
+constexpr uint32_t kTriggerPulse = 17;
+
+struct Snap {
+  TFgInstance *fginst;
+  InstanceRecord &inst;
+  Bd board;
+  bool twice;  // two signals an event (Raven boards delivering fields)
+};
+
+void SoftwareTriggerIfArmed(const Snap &s) {
+  if (s.inst.oneshot_mode != 0 && s.inst.software_trigger_on != 0) {
+    CiConSwTrig(s.board, kSoftwareTrigger, kTriggerPulse);
+  }
+}
+
+void ClearQueues(const Snap &s) {
+  CiSignalQueueClear(s.board, &s.inst.grab_signal);
+  CiSignalQueueClear(s.board, &s.inst.exposure_signal);
+}
+
+// Starts one snap; false when the board refuses.
+bool StartSnap(const Snap &s) {
+  if (SdkCheck(s.board, &s.inst, CiConAqCommand(s.board, BF_CONAQ_SNAP, 0)) != 0) return false;
+  s.inst.acquisition_pending = 1;
+  SoftwareTriggerIfArmed(s);
+  return true;
+}
+
+bool Overflowed(const Snap &s) {
+  if (IsGn2(s.inst)) return false;
+  uint32_t overflowed = 0;
+  return CiAqOverflowCheck(s.board, &overflowed) == 0 && overflowed != 0;
+}
+
+void ReportOverflow(int line, const char *format) {
+  char text[1024];
+  std::snprintf(text, sizeof text, format, line, kProfile.source_file);
+  DebugText(text);
+  PrintError(text);
+}
+
+void ResetAfterFailure(const Snap &s) {
+  RecordLinesToGo(s.fginst);
+  RestartAcquisition(s.fginst, kRestartAbort);
+  RestartAcquisition(s.fginst, kRestartRearm);
+}
+
+// One wait on the grab signal with the cancel mutex released.
+uint32_t WaitSignal(const Snap &s, InstanceRecord *currInst) {
+  UnlockCancelMutex(currInst);
+  uint32_t result = CiSignalWait(s.board, &s.inst.grab_signal, s.inst.grab_timeout, nullptr);
+  if (result == 0 && s.twice) {
+    result = CiSignalWait(s.board, &s.inst.grab_signal, s.inst.grab_timeout, nullptr);
+  }
+  LockCancelMutex(currInst);
+  return result;
+}
+
+struct WaitTexts {
+  const char *resnap_failed;
+  const char *wait_failed;
+  bool clear_before_resnap;
+};
+
+enum class Waited { kFrame, kCancelled, kFailed };
+
+// Waits for the snap's frame; a time-out may be followed by one more snap.
+// On failure *code holds the result and the board is reset and re-armed.
+Waited WaitForFrame(const Snap &s, const WaitTexts &texts, Terr *code) {
+  InstanceRecord *currInst = &s.inst;
+  uint32_t result = WaitSignal(s, currInst);
+  if (result == BF_WAIT_CANCEL) return Waited::kCancelled;
+  if (result == BF_WAIT_TIMEOUT && s.inst.resnap != 0) {
+    RecordLinesToGo(s.fginst);
+    RestartAcquisition(s.fginst, kRestartRearm);
+    if (texts.clear_before_resnap) ClearQueues(s);
+    if (SdkCheck(s.board, &s.inst, CiConAqCommand(s.board, BF_CONAQ_SNAP, 0)) != 0) {
+      PrintError(texts.resnap_failed);
+      *code = FG_ERR_GRAB;
+      return Waited::kFailed;
+    }
+    result = WaitSignal(s, currInst);
+    if (result == BF_WAIT_CANCEL) return Waited::kCancelled;
+  }
+  s.inst.acquisition_pending = 0;
+  if (result == 0) return Waited::kFrame;
+  if (Overflowed(s)) ReportOverflow(__LINE__, "FIFO overflow occurred at line %d in file %s\n");
+  ResetAfterFailure(s);
+  if (result == BF_WAIT_TIMEOUT) {
+    *code = FG_ERR_TIMEOUT;
+  } else {
+    PrintError(texts.wait_failed);
+    *code = FG_ERR_GRAB;
+  }
+  return Waited::kFailed;
+}
+
+int64_t AgeMs(const InstanceRecord &inst) { return os::NowMs() - inst.async_start_ms; }
+
+void Advance(InstanceRecord &inst) {
+  const uint32_t next = inst.next_buffer_returned + 1;
+  inst.next_buffer_returned = next >= inst.numBuffers ? 0 : next;
+  ++inst.next_buffer_returned_abs;
+}
+
+}  // namespace
+
+Terr WaitNextBufferSnap(TFgInstance *fginst, uint32_t *index) {
+  InstanceRecord &inst = *CurrInst(fginst);
+  Bd board = inst.board->handle;
+  CiBrdAqTimeoutSet(board, inst.grab_timeout);
+  uint32_t interlace = 0;
+  CiBrdInquire(board, BF_INQ_INTERLACE, &interlace);
+  const Snap s{fginst, inst, board, interlace == 2 && BFIsRv(board) != 0};
+  Terr code = FG_OK;
+
+  if ((inst.overflow_thread_running != 0 || inst.hw_exception_thread_running != 0) &&
+      inst.overflow_pending != 0) {
+    ResetAfterFailure(s);
+    inst.overflow_pending = 0;
+  }
+
+  enum class Step { kStart, kWait, kDeliver } step = Step::kStart;
+  bool check_age = false;
+  bool deliver_after_start = false;
+  if (inst.acquisition_pending == 0) {
+    if (inst.board->users > 1 && (code = SetInstParam(fginst)) != FG_OK) return code;
+  } else if (fginst->async_grab != 0) {
+    if (FrameInProgress(board)) {
+      step = Step::kWait;
+      check_age = true;
+    } else {
+      const int64_t age = AgeMs(inst);
+      inst.acquisition_pending = 0;
+      if (Overflowed(s)) {
+        ReportOverflow(__LINE__, "FIFO overflow occurred at line %d in file %s/n");
+        ResetAfterFailure(s);
+        if (age <= inst.max_age) {
+          PrintError("Async Grab. Max age reached.");
+          return FG_ERR_GRAB;
+        }
+      } else if (age > inst.max_age) {
+        deliver_after_start = true;
+      } else {
+        step = Step::kDeliver;
+      }
+    }
+  } else {
+    ResetAfterFailure(s);
+    inst.acquisition_pending = 0;
+  }
+
+  if (step == Step::kStart) {
+    ClearQueues(s);
+    if (!StartSnap(s)) {
+      PrintError("Start a new grab failed.");
+      return FG_ERR_GRAB;
+    }
+    step = deliver_after_start ? Step::kDeliver : Step::kWait;
+  }
+
+  if (step == Step::kWait) {
+    switch (WaitForFrame(s, {"Signal timeout.", "BF Signal timeout.", false}, &code)) {
+      case Waited::kCancelled: *index = inst.next_buffer_returned; return FG_OK;
+      case Waited::kFailed: return code;
+      case Waited::kFrame: break;
+    }
+    if (check_age && AgeMs(inst) > inst.max_age) {
+      // The frame is older than the caller accepts: take a fresh one.
+      if (!StartSnap(s)) {
+        PrintError("CiConAqCommand failed I.");
+        return FG_ERR_GRAB;
+      }
+      switch (WaitForFrame(s, {"CiConAqCommand failed II.", "BF Signal timeout II.", false},
+                           &code)) {
+        case Waited::kCancelled: *index = inst.next_buffer_returned; return FG_OK;
+        case Waited::kFailed: return code;
+        case Waited::kFrame: break;
+      }
+    }
+  }
+
+  *index = inst.next_buffer_returned;
+  Advance(inst);
+  if (fginst->async_grab == 0) return FG_OK;
+
+  if (FrameInProgress(board)) {
+    switch (WaitForFrame(s, {"CiConAqCommand II.", "BF signal timeout III.", true}, &code)) {
+      case Waited::kCancelled: return FG_OK;
+      case Waited::kFailed: return code;
+      case Waited::kFrame: break;
+    }
+  }
+  if (inst.start_async_after_grab_async != 0) {
+    ClearQueues(s);
+    if (!StartSnap(s)) {
+      PrintError("CiConAqCommand failed II.");
+      return FG_ERR_GRAB;
+    }
+  }
+  inst.async_start_ms = os::NowMs();
+  return FG_OK;
+}
+
+Terr WaitNextBuffer(Tproc_handle proc_id, TFgInstance *fginst, uint32_t *index) {
+  if (CurrInst(fginst)->continuous_grabbing != 0) {
+    return WaitNextBufferContinuous(proc_id, fginst, index);
+  }
+  return WaitNextBufferSnap(fginst, index);
+}
+
+Terr FGGrab(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *num_image) {
+  InstanceRecord *currInst = CurrInst(fginst);
+  if (currInst == nullptr || currInst->board == nullptr) return FG_ERR_BOARD;
+  if (image == nullptr || num_image == nullptr) return FG_ERR_PARAM_VALUE;
+  Terr result = LockCancelMutex(currInst);
+  if (result != FG_OK) return result;
+  uint32_t read_buffer = 0;
+  result = WaitNextBuffer(proc_id, fginst, &read_buffer);
+  if (result != FG_OK) {
+    UnlockCancelMutex(currInst);
+    return result;
+  }
+  result = UnlockCancelMutex(currInst);
+  if (result != FG_OK) return result;
+  return AssembleImages(proc_id, fginst, image, num_image, read_buffer);
+}
+
+Terr FGGrabAsync(Tproc_handle proc_id, TFgInstance *fginst, double max_age, Timage *image,
+                 int32_t *num_image) {
+  InstanceRecord *currInst = CurrInst(fginst);
+  if (currInst == nullptr || currInst->board == nullptr) return FG_ERR_BOARD;
+  currInst->max_age = static_cast<int64_t>(max_age + 0.5);
+  fginst->async_grab = 1;
+  return HOST_CALL(FGGrab(proc_id, fginst, image, num_image));
+}
+
+Terr FGGrabStart(Tproc_handle, TFgInstance *fginst, double max_age) {
+  InstanceRecord *currInst = CurrInst(fginst);
+  if (currInst == nullptr || currInst->board == nullptr) return FG_ERR_BOARD;
+  InstanceRecord &inst = *currInst;
+  Bd board = inst.board->handle;
+  Terr result = LockCancelMutex(currInst);
+  if (result != FG_OK) return result;
+  inst.max_age = static_cast<int64_t>(max_age + 0.5);
+  if (inst.continuous_grabbing != 0) return UnlockCancelMutex(currInst);
+
+  const Snap s{fginst, inst, board, false};
+  if (inst.acquisition_pending != 0) {
+    ResetAfterFailure(s);
+  } else if (inst.board->users > 1) {
+    result = HOST_CALL(SetInstParam(fginst));
+    if (result != FG_OK) {
+      UnlockCancelMutex(currInst);
+      return result;
+    }
+  }
+  ClearQueues(s);
+  if (SdkCheck(board, &inst, CiAqCommand(board, BF_AQ_SNAP, 2, 0, 0)) != 0) {
+    PrintError("Start asynchronous grab.");
+    UnlockCancelMutex(currInst);
+    return FG_ERR_GRAB;
+  }
+  if (inst.oneshot_mode != 0 && inst.software_trigger_on != 0) {
+    if (!IsGn2(inst) && BFRegPeek(board, kProfile.reg.sw_trig_armed) != 0) {
+      // Let the trigger circuit settle before pulsing it.
+      const uint64_t start = BFTick();
+      while (BFRegPeek(board, kProfile.reg.acq_busy) != 0 &&
+             BFTickDelta(start, BFTick()) < inst.grab_timeout) {
+        os::Sleep(0);
+      }
+    }
+    CiConSwTrig(board, kSoftwareTrigger, kTriggerPulse);
+  }
+  inst.async_start_ms = os::NowMs();
+  fginst->async_grab = 1;
+  inst.acquisition_pending = 1;
+  return UnlockCancelMutex(currInst);
+}
+
+Terr AbortGrab(TFgInstance *fginst) {
+  InstanceRecord *currInst = CurrInst(fginst);
+  InstanceRecord &inst = *currInst;
+  Terr result = LockCancelMutex(currInst);
+  if (result != FG_OK) return result;
+  if (inst.continuous_grabbing != 0) {
+    ReleaseContinuousWait(fginst);
+  } else {
+    RestartAcquisition(fginst, kRestartAbort);
+    CiSignalCancel(inst.board->handle, &inst.grab_signal);
+    os::Sleep(10);
+    fginst->async_grab = 0;
+    inst.acquisition_pending = 0;
+    RestartAcquisition(fginst, kRestartRearm);
+  }
+  return UnlockCancelMutex(currInst);
+}
+
+}  // namespace grabline

@@ -1,0 +1,50 @@
+// buffer_ring.hpp — the ring of frame buffers an instance acquires into, the
+// QTab chain through which the board's DMA fills it, and the software
+// time-stamp words inside each buffer.
+#pragma once
+
+#include <cstdint>
+
+#include "tarvel.h"
+
+namespace grabline {
+
+struct InstanceRecord;
+
+// Board buffers are page aligned inside allocations this much larger.
+inline constexpr uint64_t kBufferAlignment = 4096;
+
+// Re-creates the ring with `count` buffers, links and engages the QTab chain
+// and starts DMA. With `force` 0 a ring of that count is kept as it is.
+Terr ChangeNumBuffers(Tproc_handle proc_id, TFgInstance *fginst, uint32_t count, int force);
+
+// Builds buffer i's QTab; for buffer 0 also the board's acquisition set-up
+// (acquisition mode and the signal the continuous-grab worker waits on).
+Terr SetUpBoard(TFgInstance *fginst, uint64_t size, uint32_t i);
+
+// Fills entry i of the fourteen time-stamp word arrays.
+Terr SetTimestampAddresses(TFgInstance *fginst, uint32_t i);
+
+// Gives an instance's own ring back to the board (volatile mode off, close).
+Terr ReturnOwnRing(Tproc_handle proc_id, TFgInstance *fginst);
+
+// Frees the buffers of the ring the instance acquires into, with their QTabs:
+// its own ring, or the board's when it is that ring's only user. Leaves the
+// per-buffer arrays.
+Terr FreeRingBuffers(Tproc_handle proc_id, InstanceRecord &inst);
+
+// Frees every per-buffer array of the instance (and the board's, when the
+// board's ring went with it).
+Terr FreeRingArrays(Tproc_handle proc_id, InstanceRecord &inst);
+
+// Frees the board-owned buffers and their address arrays.
+Terr FreeBoardRing(Tproc_handle proc_id, InstanceRecord &inst);
+
+// Cancels and frees the signal the continuous-grab worker waits on.
+Terr FreeAcquisitionSignal(InstanceRecord &inst);
+
+// Values of 2147483648 and above print "Value must be less than 0x7fffffff."
+// and are refused (false).
+bool CheckInt32Range(int64_t value);
+
+}  // namespace grabline

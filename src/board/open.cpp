@@ -1,0 +1,403 @@
+// FGOpen: from a bound private record to an open instance on a board.
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "acq/event_threads.hpp"
+#include "board/buffer_ring.hpp"
+#include "board/family.hpp"
+#include "board/open_release.hpp"
+#include "board/process_objects.hpp"
+#include "plugin/error_report.hpp"
+#include "plugin/host_call.hpp"
+#include "plugin/instance_table.hpp"
+#include "plugin/operations.hpp"
+
+namespace grabline {
+namespace {
+
+struct FamilyName {
+  const char *prefix;  // device-name prefix
+  const char *name;    // name kept in the private record
+  uint32_t code;
+};
+
+constexpr FamilyName kFamilies[] = {
+    {"RoadRunner:", "RoadRunner", CISYS_TYPE_RR},
+    {"Raven:", "Raven", CISYS_TYPE_RV},
+    {"R64:", "R64", CISYS_TYPE_R64},
+    {"GN2:", "Gn2", CISYS_TYPE_GN2},
+};
+
+// A decimal number filling all of `text`; false for anything else.
+template <typename T>
+bool ParseNumber(std::string_view text, T *value) {
+  if (text.empty()) return false;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+// Copies a text that is known to fit (checked at the start of the open).
+void CopyTo(char *field, size_t size, const char *text) {
+  const size_t length = strnlen(text, size - 1);
+  std::memcpy(field, text, length);
+  field[length] = '\0';
+}
+
+// Finds the board the device name asks for. Returns FG_OK with the entry, or
+// the open's error code.
+Terr FindBoard(InstanceRecord &inst, std::string_view device, const uint32_t (&counts)[4],
+               CiENTRY *entry) {
+  for (size_t f = 0; f < std::size(kFamilies); ++f) {
+    const FamilyName &family = kFamilies[f];
+    if ((kProfile.families & family.code) == 0) continue;
+    const std::string_view prefix = family.prefix;
+    if (device.substr(0, prefix.size()) != prefix) continue;
+    int32_t n = 0;
+    if (!ParseNumber(device.substr(prefix.size()), &n) || counts[f] == 0) break;
+    CopyTo(inst.family, sizeof inst.family, family.name);
+    inst.family_code = family.code;
+    if (n < 0 || SdkCheck(nullptr, &inst,
+                          CiSysBrdFind(family.code, static_cast<uint32_t>(n), entry)) != 0) {
+      return FG_ERR_BOARD_OPEN;
+    }
+    return FG_OK;
+  }
+
+  constexpr std::string_view kSwitch = "Switch:";
+  constexpr std::string_view kConnector = ",Connector:";
+  if (device.substr(0, kSwitch.size()) == kSwitch) {
+    const size_t comma = device.find(kConnector);
+    uint32_t switch_number = 0, connector = 0;
+    if (comma != std::string_view::npos &&
+        ParseNumber(device.substr(kSwitch.size(), comma - kSwitch.size()), &switch_number) &&
+        ParseNumber(device.substr(comma + kConnector.size()), &connector)) {
+      if (SdkCheck(nullptr, &inst,
+                   CiSysBoardFindSWConnector(kProfile.switch_families, switch_number, connector,
+                                             entry)) != 0) {
+        return FG_ERR_BOARD_OPEN;
+      }
+      return FG_OK;
+    }
+  }
+
+  if (device == "default") {
+    for (size_t f = 0; f < std::size(kFamilies); ++f) {
+      if ((kProfile.families & kFamilies[f].code) == 0 || counts[f] == 0) continue;
+      CopyTo(inst.family, sizeof inst.family, kFamilies[f].name);
+      inst.family_code = kFamilies[f].code;
+      if (SdkCheck(nullptr, &inst, CiSysBrdFind(kFamilies[f].code, 0, entry)) != 0) {
+        return FG_ERR_BOARD_OPEN;
+      }
+      return FG_OK;
+    }
+    return FG_ERR_BOARD_OPEN;
+  }
+  // A family name whose family has no boards ends here as well.
+  for (const FamilyName &family : kFamilies) {
+    if (device.substr(0, std::strlen(family.prefix)) == family.prefix) return FG_ERR_BOARD_OPEN;
+  }
+  return FG_ERR_UNSUPPORTED;
+}
+
+// The open values of every field the instance's features own.
+void SetOpenValues(InstanceRecord &inst) {
+  const uint32_t index = inst.instance_index;
+  BoardInfo *board = inst.board;
+  std::destroy_at(&inst);
+  std::construct_at(&inst);
+  inst.instance_index = index;
+  inst.board = board;
+}
+
+// Bits per channel and channel count the colour space and camera depth give.
+Terr ResolveDepth(TFgInstance *fginst, uint32_t depth) {
+  int32_t bits = fginst->bits_per_channel == -1 ? static_cast<int32_t>(depth)
+                                                : fginst->bits_per_channel;
+  int32_t channels = 1;
+  bool rgb = std::strcmp(fginst->color_space, "rgb") == 0;
+  if (!rgb) {
+    switch (bits) {
+      case 24: bits = 8, channels = 3, rgb = true; break;
+      case 32: bits = 8, channels = 4, rgb = true; break;
+      case 30: bits = 10, channels = 3, rgb = true; break;
+      case 36: bits = 12, channels = 3, rgb = true; break;
+      default: break;
+    }
+  } else {
+    switch (bits) {
+      case 8: channels = depth == 24 ? 3 : 4; break;
+      case 10:
+      case 12: channels = 3; break;
+      case 24: bits = 8, channels = 3; break;
+      case 32: bits = 8, channels = 4; break;
+      case 30: bits = 10, channels = 3; break;
+      case 36: bits = 12, channels = 3; break;
+      default:
+        PrintError("Color space 'rgb' only possible with 8, 10 or 12 bits per channel!");
+        return FG_ERR_COLOR_SPACE;
+    }
+  }
+  if (rgb) CopyTo(fginst->color_space, sizeof fginst->color_space, "rgb");
+  fginst->num_channels = channels;
+  fginst->bits_per_channel = bits;
+  return FG_OK;
+}
+
+int32_t ResolutionFactor(int32_t asked, int32_t size) {
+  if (asked == size) return 1;
+  if (asked == size / 2) return 2;
+  if (asked == size / 4) return 4;
+  return asked;
+}
+
+}  // namespace
+
+Terr FGOpen(Tproc_handle proc_id, TFgInstance *fginst) {
+  InstanceRecord *inst_ptr = CurrInst(fginst);
+  if (inst_ptr == nullptr) return FG_ERR_BOARD_OPEN;
+  InstanceRecord &inst = *inst_ptr;
+
+  // 1. Process-wide objects and the record's open values.
+  if (!CreateProcessObjects()) return FG_ERR_BOARD;
+  fginst->async_grab = 0;
+  SetOpenValues(inst);
+
+  // 2-4. Driver, boards, device name.
+  if (BFDrvReady(60) != 0) return FG_ERR_DRIVER_NOT_READY;
+  uint32_t counts[4] = {};
+  for (size_t f = 0; f < std::size(kFamilies); ++f) {
+    if ((kProfile.families & kFamilies[f].code) != 0) CiSysBrdEnum(kFamilies[f].code, &counts[f]);
+  }
+  fginst->device[sizeof fginst->device - 1] = '\0';
+  fginst->camera_type[sizeof fginst->camera_type - 1] = '\0';
+  fginst->color_space[sizeof fginst->color_space - 1] = '\0';
+  // Names that do not fit the records are refused, never cut: a cut name
+  // could match another instance's device or camera file.
+  if (strnlen(fginst->device, sizeof fginst->device) >= sizeof(BoardInfo::device)) {
+    return FG_ERR_UNSUPPORTED;
+  }
+  if (strnlen(fginst->camera_type, sizeof fginst->camera_type) >= sizeof inst.camera_file) {
+    return FG_ERR_BOARD_OPEN;
+  }
+  CiENTRY entry{};
+  Terr result = FindBoard(inst, fginst->device, counts, &entry);
+  if (result != FG_OK) return result;
+
+  // 5-7. Generic settings.
+  if (fginst->port < 0) return FG_ERR_PORT;
+  switch (fginst->bits_per_channel) {
+    case 8: case 10: case 12: case 24: case 32: case -1: break;
+    default: return FG_ERR_BITS_PER_CHANNEL;
+  }
+  if (std::strcmp(fginst->color_space, "rgb") != 0 && std::strcmp(fginst->color_space, "gray") != 0) {
+    return FG_ERR_COLOR_SPACE;
+  }
+  if (fginst->generic != nullptr && fginst->num_generic > 0 && fginst->generic[0].type == TPAR_STRING &&
+      fginst->generic[0].par.s != nullptr) {
+    const std::string_view generic = fginst->generic[0].par.s;
+    const size_t at = generic.find("show_error_dlg");
+    if (at != std::string_view::npos) {
+      // "show_error_dlg:%u"; without a number after the colon the flag stays on.
+      uint32_t value = 1;
+      const std::string_view rest = generic.substr(at + std::strlen("show_error_dlg"));
+      if (rest.size() > 1 && rest[0] == ':') {
+        std::string_view digits = rest.substr(1);
+        digits = digits.substr(0, digits.find_first_not_of("0123456789"));
+        if (!ParseNumber(digits, &value)) value = 1;
+      }
+      inst.show_error_dlg = value != 0;
+    }
+  }
+
+  // 8. A device is open in at most one instance.
+  for (uint32_t i = 0; i < kProfile.max_instances; ++i) {
+    const InstanceRecord &other = g_instances[i];
+    if (other.instance_index != inst.instance_index && other.board != nullptr &&
+        std::strncmp(other.board->device, fginst->device, sizeof other.board->device) == 0) {
+      return FG_ERR_DEVICE_BUSY;
+    }
+  }
+
+  // 9. The board.
+  OpenRelease release{proc_id, fginst};
+  if (inst.board == nullptr) {
+    BoardInfo *board = nullptr;
+    result = HOST_ALLOC(proc_id, sizeof(BoardInfo), &board);
+    if (result != FG_OK) return result;
+    std::memset(board, 0, sizeof *board);
+    CopyTo(board->device, sizeof board->device, fginst->device);
+    const uint32_t mode = inst.show_error_dlg != 0 ? 257 : 321;
+    uint32_t opened = 0;
+    if (std::strcmp(fginst->camera_type, "default") == 0) {
+      opened = CiBrdOpen(&entry, &board->handle, mode, fginst->camera_type);
+    } else {
+      for (char *c = fginst->camera_type; *c != '\0'; ++c) {
+        if (*c == '/') *c = '\\';
+      }
+      opened = CiBrdOpenCam(&entry, &board->handle, mode, fginst->camera_type);
+    }
+    if (SdkCheck(nullptr, &inst, opened) != 0) {
+      HOST_FREE(proc_id, board);
+      inst.board = nullptr;
+      inst.acquisition_pending = 0;
+      return FG_ERR_BOARD;
+    }
+    inst.board = board;
+    release.opened_here = true;
+  }
+  Bd handle = inst.board->handle;
+
+  // 10-11. Camera port and camera file.
+  if (fginst->port != 0) {
+    uint32_t cameras = 0;
+    if (SdkCheck(handle, &inst, CiBrdInquire(handle, BF_INQ_NUM_CAMERAS, &cameras)) != 0 ||
+        static_cast<uint32_t>(fginst->port) > cameras ||
+        SdkCheck(handle, &inst, CiBrdCamSel(handle, static_cast<uint32_t>(fginst->port), 1)) != 0) {
+      return release(FG_ERR_CAMERA_SELECT);
+    }
+  }
+  if (SdkCheck(handle, &inst, CiBrdCamGetCur(handle, &inst.camera)) != 0) {
+    return release(fginst->port != 0 ? FG_ERR_CAMERA_SELECT : FG_ERR_BOARD);
+  }
+  CopyTo(inst.camera_file, sizeof inst.camera_file, fginst->camera_type);
+  if (!release.opened_here &&
+      SdkCheck(handle, &inst, CiBrdCamSetCur(handle, inst.camera, 1)) != 0) {
+    return release(FG_ERR_BOARD);
+  }
+  CopyTo(inst.board->camera_file, sizeof inst.board->camera_file, fginst->camera_type);
+
+  // 12. What the camera file delivers.
+  uint32_t timeout = 0, width = 0, height = 0, depth = 0, depth2 = 0;
+  if (SdkCheck(handle, &inst, CiBrdInquire(handle, BF_INQ_TIMEOUT, &timeout)) != 0 ||
+      SdkCheck(handle, &inst, CiBrdInquire(handle, BF_INQ_XSIZE, &width)) != 0 ||
+      SdkCheck(handle, &inst, CiBrdInquire(handle, BF_INQ_YSIZE, &height)) != 0 ||
+      SdkCheck(handle, &inst, CiBrdInquire(handle, BF_INQ_BITDEPTH, &depth)) != 0 ||
+      SdkCheck(handle, &inst, CiBrdInquire(handle, BF_INQ_BITDEPTH2, &depth2)) != 0) {
+    return release(FG_ERR_BOARD);
+  }
+  inst.grab_timeout = timeout;
+  fginst->board_width = static_cast<int32_t>(width);
+  fginst->board_height = static_cast<int32_t>(height);
+  inst.frame_height = height;
+
+  // 13-14. Depth and colour.
+  result = ResolveDepth(fginst, depth);
+  if (result != FG_OK) return release(result);
+  const int64_t delivered = int64_t{fginst->num_channels} * fginst->bits_per_channel;
+  if (delivered != depth) {
+    if (delivered != depth2) return release(FG_ERR_BITS_PER_CHANNEL);
+    inst.alternate_depth = 1;
+  }
+
+  // 15-16. Resolution and image part: only the full image is accepted.
+  const int32_t w = fginst->board_width, h = fginst->board_height;
+  const int32_t fx = ResolutionFactor(fginst->horizontal_resolution, w);
+  const int32_t fy = ResolutionFactor(fginst->vertical_resolution, h);
+  auto valid_factor = [](int32_t f) { return f == 1 || f == 2 || f == 4; };
+  if (!valid_factor(fx) || !valid_factor(fy)) return release(FG_ERR_RESOLUTION);
+  fginst->horizontal_resolution = w / fx;
+  fginst->vertical_resolution = h / fy;
+  fginst->resolution_mode = fx == 1 && fy == 1 ? 0 : fx == 2 && fy == 2 ? 1 : fx == 4 && fy == 4 ? 2 : 3;
+  if (fginst->image_width == 0) {
+    fginst->image_width = fginst->horizontal_resolution - 2 * fginst->start_column;
+  }
+  if (fginst->image_height == 0) {
+    fginst->image_height = fginst->vertical_resolution - 2 * fginst->start_row;
+  }
+  if (fginst->start_row != 0 || fginst->start_column != 0 ||
+      fginst->image_width != fginst->horizontal_resolution ||
+      fginst->image_height != fginst->vertical_resolution) {
+    return release(FG_ERR_IMAGE_PART);
+  }
+  if (fginst->resolution_mode != 0) return release(FG_ERR_RESOLUTION);
+
+  // 17. Trigger.
+  uint32_t trig_mode = 0, trig_a = 0, trig_b = 0, trig_c = 0;
+  if (SdkCheck(handle, &inst, CiConVTrigModeGet(handle, &trig_mode, &trig_a, &trig_b, &trig_c)) !=
+      0) {
+    return release(FG_ERR_BOARD);
+  }
+  if (fginst->external_trigger != 0) {
+    if (SdkCheck(handle, &inst, CiConExTrigConnect(handle, 1, 19)) != 0) return release(FG_ERR_BOARD);
+    const bool any_camera =
+        !IsGn2(inst) && (BFRegPeek(handle, kProfile.reg.trig_capability) & (1u << 30)) != 0;
+    const bool triggered_file = trig_mode == 2 || trig_mode == 6 || trig_mode == 7 || trig_mode == 8;
+    if (!triggered_file && !any_camera) {
+      if (IsR64(inst)) {
+        PrintError(
+            "Board error: The board only supports external triggering with external trigger "
+            "camera files such as one-shot.\n");
+        return release(FG_ERR_BOARD);
+      }
+      if (SdkCheck(handle, &inst, CiConVTrigModeSet(handle, 3, 11, 13, 13)) != 0) {
+        return release(FG_ERR_BOARD);
+      }
+    }
+  } else if (SdkCheck(handle, &inst, CiConExTrigConnect(handle, 1, 20)) != 0) {
+    return release(FG_ERR_BOARD);
+  }
+  if (trig_mode == 2) inst.oneshot_mode = 1;
+  if ((trig_mode == 7 || trig_mode == 8) && IsRaven(inst)) {
+    PrintError("Board error: The board doesn't support start/stop triggering.\n");
+    return release(FG_ERR_BOARD);
+  }
+
+  // 18. Buffer sizes, in 64 bits: a large frame must not wrap.
+  uint32_t bytes_per_pixel = 0;
+  if (SdkCheck(handle, &inst,
+               CiBrdInquire(handle, inst.alternate_depth != 0 ? BF_INQ_BYTES_PER_PIX2
+                                                              : BF_INQ_BYTES_PER_PIX,
+                            &bytes_per_pixel)) != 0) {
+    return release(FG_ERR_BOARD);
+  }
+  inst.bytes_per_pixel = bytes_per_pixel;
+  inst.sizeBuffer = uint64_t(uint32_t(fginst->image_width)) * bytes_per_pixel *
+                    uint32_t(fginst->image_height);
+  if (fginst->num_channels == 3 && fginst->bits_per_channel == 10) {
+    inst.sizeBuffer30Bit =
+        uint64_t(uint32_t(fginst->image_width)) * uint32_t(fginst->image_height) * 6;
+  }
+
+  // 19. LUT.
+  if (SdkCheck(handle, &inst,
+               CiLutSetMask(handle, static_cast<uint32_t>(delivered), &inst.lut_type)) != 0) {
+    return release(FG_ERR_BOARD);
+  }
+
+  // 20. The first ring.
+  inst.own_ring = 0;
+  inst.numBuffers = 0;
+  result = ChangeNumBuffers(proc_id, fginst, 2, 0);
+  if (result != FG_OK) return release(result);
+  if (inst.own_ring == 0) {
+    ++inst.board->ring_users;
+    inst.in_board_ring = 1;
+  }
+  inst.next_buffer_returned = 0;
+  inst.next_buffer_returned_abs = 0;
+  inst.next_buffer_acquired = 0;
+
+  // 21. Output levels.
+  uint32_t outputs = 0;
+  CiRegGPOutGet(handle, &outputs);
+  const uint32_t lines =
+      IsRoadRunner(inst) && BFIsCL(handle) == 0 ? 3 : (IsRoadRunner(inst) || IsRaven(inst)) ? 6 : 7;
+  inst.gp_out_state = outputs & ((1u << lines) - 1);
+
+  // 22. The instance mutex; the instance now counts as open.
+  result = HOST_CALL(TpThreadMutexInit(&inst.cancel_mutex));
+  if (result != FG_OK) return release(result);
+  ++g_open_instances;
+  ++inst.board->users;
+  release.counted = true;
+
+  // 23. Signals and event threads.
+  result = StartEventThreads(fginst);
+  if (result != FG_OK) return release(result);
+  return FG_OK;
+}
+
+}  // namespace grabline

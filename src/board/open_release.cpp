@@ -1,0 +1,44 @@
+#include "board/open_release.hpp"
+
+#include "acq/event_threads.hpp"
+#include "board/buffer_ring.hpp"
+#include "board/process_objects.hpp"
+#include "plugin/host_call.hpp"
+#include "plugin/instance_table.hpp"
+
+namespace grabline {
+
+Terr OpenRelease::operator()(Terr code) {
+  InstanceRecord &inst = *CurrInst(fginst);
+  if (inst.board != nullptr) {
+    // Threads first: they wait on signals of the board about to close.
+    StopEventThreads(fginst);
+    FreeRingBuffers(proc_id, inst);
+    FreeAcquisitionSignal(inst);
+    FreeRingArrays(proc_id, inst);
+    if (inst.in_board_ring != 0) {
+      --inst.board->ring_users;
+      inst.in_board_ring = 0;
+    }
+    inst.numBuffers = 0;
+    if (counted) {
+      --g_open_instances;
+      --inst.board->users;
+    }
+    if (opened_here) {
+      CiBrdClose(inst.board->handle);
+      HOST_FREE(proc_id, inst.board);
+    }
+  }
+  inst.board = nullptr;
+  inst.acquisition_pending = 0;
+  if (inst.cancel_mutex != nullptr) {
+    const Terr destroyed = HOST_CALL(TpThreadMutexDestroy(&inst.cancel_mutex));
+    inst.cancel_mutex = nullptr;
+    if (destroyed != FG_OK) return destroyed;
+  }
+  if (g_open_instances == 0) DestroyProcessObjects();
+  return code;
+}
+
+}  // namespace grabline

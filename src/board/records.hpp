@@ -1,0 +1,203 @@
+// records.hpp — the private instance record and the board record.
+//
+// The host instance record (TFgInstance, tarvel.h) carries the open
+// parameters; the private record below carries everything the plug-in keeps
+// per instance; BoardInfo is shared by the instances open on one board.
+// Fields that the event threads or the continuous-grab worker touch while the
+// application's thread does too are atomics.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "bfsdk.h"
+#include "platform/os.hpp"
+#include "tarvel.h"
+
+namespace grabline {
+
+struct BoardInfo {
+  char device[256];
+  Bd handle;
+  void **BoardFrameBuffer;  // aligned addresses of the board-owned ring
+  void **BoardBufferOrig;   // the allocations behind them
+  uint32_t board_buffer_count;
+  uint64_t board_buffer_size;
+  uint32_t ring_users;  // open instances acquiring into the board-owned ring
+  uint32_t users;       // open instances on this board
+  char camera_file[536];  // the camera whose settings the board holds now
+};
+
+// Ring buffer states, written by the worker and the grab.
+enum BufState : uint32_t { BufFree = 0, BufAcquired = 1, BufOverwritten = 2 };
+
+// Continuous-grab worker states.
+enum CgState : uint32_t { CGStopped = 0, CGRunning = 1, CGCancelled = 2, CGFailed = 3, CGOBMAbort = 4 };
+
+inline constexpr uint32_t kOverwriteAbort = 0;
+inline constexpr uint32_t kOverwriteIgnore = 3;
+
+inline constexpr int kMaxQuickSwitchRois = 8;
+
+struct QuickSwitchRoi {
+  uint32_t width;
+  uint32_t height;
+  uint32_t pos_a;
+  uint32_t pos_b;
+  uint32_t buffer_index;
+  void **frame_buffer;           // QSInstFrameBuffer[r]
+  RQTabHeadRec *qtab;  // QSQtabArray[r]
+  RQTabHeadPtr *qtab_ptr;         // QSQtabPtrArray[r]
+};
+
+using Callback = TFgCallback;
+
+struct InstanceRecord {
+  BoardInfo *board = nullptr;  // null while the record is free
+  TpMutex cancel_mutex = nullptr;
+  CiCam camera = nullptr;
+  char camera_file[512] = {};
+  std::atomic<uint8_t> acquisition_pending{0};
+  uint32_t instance_index = 0;
+  int64_t max_age = 0;
+
+  // Ring counters: the return side is advanced by grabs (and by the worker
+  // under 'ignore'), the capture side by the worker only.
+  std::atomic<uint32_t> next_buffer_returned{0};
+  std::atomic<uint32_t> next_buffer_returned_abs{0};
+  std::atomic<uint32_t> next_buffer_acquired{0};
+  std::atomic<uint32_t> next_buffer_acquired_abs{0};
+  std::atomic<uint32_t> fill_index{0};
+  std::atomic<uint32_t> num_buffers_overwritten{0};
+  int64_t async_start_ms = 0;  // wall-clock start of the pending asynchronous snap
+
+  // Ring (see buffer_ring.cpp).
+  void **InstFrameBuffer = nullptr;
+  void **InstBufferOrig = nullptr;
+  void **FrameBuffer30Bit = nullptr;
+  void **FrameBuf30BitOrig = nullptr;
+  uint32_t numBuffers = 0;
+  uint8_t own_ring = 0;
+  uint8_t in_board_ring = 0;  // counted among the board's ring users
+  uint64_t sizeBuffer = 0;
+  uint64_t sizeBuffer30Bit = 0;
+  uint8_t volatile_mode = 0;  // the parameter 'volatile'
+  uint8_t alternate_depth = 0;
+  uint32_t bytes_per_pixel = 0;
+  uint8_t oneshot_mode = 0;
+  int32_t gn2_trigger_saved = -1;
+  uint32_t grab_timeout = 0;
+  std::atomic<uint8_t> continuous_grabbing{0};
+  std::atomic<uint8_t> show_error_dlg{1};
+  uint8_t resnap = 0;
+  uint8_t start_async_after_grab_async = 1;
+  std::atomic<uint8_t> overflow_thread_running{0};
+  std::atomic<uint8_t> hw_exception_thread_running{0};
+  std::atomic<uint8_t> overflow_pending{0};
+  uint8_t software_trigger_on = 0;
+  uint32_t comm_terminate_code = 10;
+  uint32_t gp_out_state = 0;
+
+  RQTabHeadRec *QtabArray = nullptr;
+  RQTabHeadPtr *QtabPtrArray = nullptr;
+  CiSIGNAL cg_signal{};
+  CiSIGNAL cg_ss_signal{};
+  uint8_t start_stop = 0;
+  CiSIGNAL frame_done_signal{};
+  CiSIGNAL exposure_done_signal{};
+  CiSIGNAL grab_signal{};
+  CiSIGNAL overflow_signal{};
+  CiSIGNAL hw_exception_signal{};
+  CiSIGNAL exposure_signal{};
+
+  os::Thread *overflow_thread = nullptr;
+  os::Thread *hw_exception_thread = nullptr;
+  os::Thread *frame_done_thread = nullptr;
+  os::Thread *exposure_done_thread = nullptr;
+  os::Thread *cg_thread = nullptr;
+  os::Semaphore *cg_semaphore = nullptr;
+  std::atomic<uint8_t> frame_done_running{0};
+  std::atomic<uint8_t> exposure_done_running{0};
+
+  std::atomic<uint32_t> continuous_grab_timeout{10000};
+  uint32_t setup_stage = 0;
+  std::atomic<uint32_t> cg_state{CGStopped};
+  std::atomic<uint32_t> cg_startup_state{0};
+  std::atomic<uint32_t> cg_signal_armed{0};
+
+  // Serial port (see serial.cpp).
+  void *comm_handle = nullptr;
+  void *comm_bf_ref = nullptr;
+  uint32_t comm_timeout = 1000;
+  uint32_t comm_baud_rate = 9600;
+  uint32_t comm_write_delay = 0;
+  char comm_parity[2] = {'N', 0};
+  uint32_t comm_data_bits = 8;
+  uint32_t comm_stop_bits = 1;
+  char *comm_read_buffer = nullptr;
+  char *comm_message_buffer = nullptr;
+  uint32_t comm_read_size = 0;
+  uint32_t comm_message_size = 1024;
+
+  std::atomic<uint32_t> ring_buffer_stop_margin{1};
+  std::atomic<uint32_t> *State = nullptr;
+  uint32_t *SSLines = nullptr;
+  uint32_t *EncCount = nullptr;
+  // Addresses of the software time-stamp words inside each ring buffer.
+  uint32_t **TopMagic = nullptr;
+  uint32_t **TopBNA = nullptr;
+  uint32_t **TopISRTimeStampLow = nullptr;
+  uint32_t **TopISRTimeStampHigh = nullptr;
+  uint32_t **TopBNAOW = nullptr;
+  uint32_t **TopISRTimeStampLowOW = nullptr;
+  uint32_t **TopISRTimeStampHighOW = nullptr;
+  uint32_t **BotMagic = nullptr;
+  uint32_t **BotBNA = nullptr;
+  uint32_t **BotISRTimeStampLow = nullptr;
+  uint32_t **BotISRTimeStampHigh = nullptr;
+  uint32_t **BotBNAOW = nullptr;
+  uint32_t **BotISRTimeStampLowOW = nullptr;
+  uint32_t **BotISRTimeStampHighOW = nullptr;
+
+  std::atomic<uint32_t> overwrite_method{kOverwriteAbort};
+  uint32_t frame_height = 0;
+  char family[16] = {' ', 0};  // "RoadRunner", "Raven", "R64", "Gn2" or a blank
+  uint32_t family_code = 0;    // CISYS_TYPE_* of the family name, 0 for the blank
+  int32_t dma_direction = 1;
+  uint32_t roi_column = 0;
+  uint32_t roi_row = 0;
+  uint32_t frames_pending = 0;  // guarded by the process-wide cg_list_mutex
+  uint8_t lut_type = 0;
+
+  // Quick Switch.
+  uint8_t quick_switch_mode = 0;
+  uint32_t quick_switch_num_rois = 2;
+  uint32_t quick_switch_num_buffers = 10;
+  uint32_t quick_switch_next_roi = 0;
+  QuickSwitchRoi qs_roi[kMaxQuickSwitchRois] = {};
+  CiSIGNAL *QSSignal = nullptr;
+  uint8_t qs_first_frame = 0;
+  uint32_t qs_roi_in_flight = 0;
+  uint8_t qs_started = 0;
+
+  uint32_t wait_frame_exposure_timeout = 1000;
+  std::atomic<uint8_t> print_grab{0};
+  int32_t print_grab_number = 3;
+  int32_t print_grab_offset = 0;
+  std::atomic<int32_t> lines_to_go{-1};
+
+  // Event threads and callbacks.
+  std::atomic<uint64_t> overflow_count{0};
+  std::atomic<uint64_t> hardware_exception_count{0};
+  std::atomic<Callback> transfer_end{nullptr};
+  std::atomic<void *> transfer_end_context{nullptr};
+  std::atomic<Callback> exposure_end{nullptr};
+  std::atomic<void *> exposure_end_context{nullptr};
+  std::atomic<int32_t> callback_counter{0};
+  std::atomic<int64_t> last_frame_time_ms{0};  // wall clock of the latest frame event
+  std::atomic<uint32_t> last_encoder_count{0};
+  std::atomic<uint8_t> debug_output{0};
+  std::atomic<uint8_t> software_timestamp{0};
+};
+
+}  // namespace grabline
