@@ -1,7 +1,8 @@
 // os.hpp — the operating-system services the plug-in uses, behind one small
 // interface: threads with priorities and exit codes, manual-reset events,
 // counting semaphores, mutexes, sleeping, local time, registry values and
-// named shared memory. os_posix.cpp implements it on POSIX.
+// named shared memory. Implemented on POSIX in os_threads.cpp, os_sync.cpp,
+// os_system.cpp and os_shared_memory.cpp.
 #pragma once
 
 #include <cstddef>
@@ -22,8 +23,9 @@ struct Thread;
 using ThreadEntry = uint32_t (*)(void *arg);
 // Starts `entry(arg)` on a new thread; null when the thread cannot be made.
 Thread *CreateThread(ThreadEntry entry, void *arg);
-// Priority on the scale -15 (idle) .. 15 (time critical); kept with the
-// thread and applied as far as the process may.
+// Priority on the scale -15 (idle) .. 15 (time critical), kept with the
+// thread; false for a value off the scale. Not handed to the scheduler, which
+// would need privileges to raise it.
 bool SetThreadPriority(Thread *thread, int priority);
 int GetThreadPriority(const Thread *thread);
 // kStillActive while the thread runs, then its entry's result. False only for
@@ -45,8 +47,10 @@ void CloseEvent(Event *event);
 
 // ---- counting semaphores ------------------------------------------------------------
 struct Semaphore;
+// Null when `maximum` is 0 or `initial` exceeds it.
 Semaphore *CreateSemaphore(uint32_t initial, uint32_t maximum);
-// False (count unchanged) when the release would pass the maximum.
+// False (count unchanged) for a count of 0 or when the release would pass the
+// maximum.
 bool ReleaseSemaphore(Semaphore *semaphore, uint32_t count);
 WaitResult WaitSemaphore(Semaphore *semaphore, uint32_t timeout_ms);
 void CloseSemaphore(Semaphore *semaphore);
@@ -55,6 +59,7 @@ void CloseSemaphore(Semaphore *semaphore);
 struct Mutex;
 Mutex *CreateMutex();
 WaitResult LockMutex(Mutex *mutex, uint32_t timeout_ms);
+// False when the calling thread does not own the mutex.
 bool UnlockMutex(Mutex *mutex);
 void CloseMutex(Mutex *mutex);
 
@@ -74,7 +79,7 @@ struct LocalTime {
 };
 LocalTime GetLocalTime();
 // The calendar fields of a point in time given as milliseconds since the Unix
-// epoch, in the local time zone.
+// epoch, in the local time zone; all zero for a year outside 0..65535.
 LocalTime LocalTimeAt(int64_t unix_ms);
 // Milliseconds since the Unix epoch.
 int64_t NowMs();
@@ -83,19 +88,24 @@ int64_t NowMs();
 // Reads the string value `value` of registry key `key` (components separated
 // by '\\') into `out` (NUL-terminated, at most size-1 characters). The
 // registry is a directory tree rooted at $GRABLINE_REGISTRY: each key is a
-// directory, each value a file holding the string. Returns false when the key
-// or value is missing or does not fit.
+// directory, each value a file holding the string (a final line end is not
+// part of it). Returns false, leaving `out` untouched, when the key or value is
+// missing, does not fit, or has an empty, ".", ".." or '/'-holding component.
 bool ReadRegistryString(std::string_view key, std::string_view value, char *out, size_t size);
 
 // ---- named shared memory ------------------------------------------------------------------
 struct SharedMemory;
 // Opens the named section, creating it with `size` zeroed bytes if it does not
-// exist (`*created` tells which). Null on failure or for an invalid name.
+// exist (`*created` tells which). Null on failure, for a size of 0, for an
+// existing section smaller than `size`, or for an invalid name (empty, longer
+// than 200 characters, or holding '/').
 SharedMemory *OpenSharedMemory(std::string_view name, size_t size, bool *created);
 // Maps a view of the whole section; null on failure.
 void *MapSharedMemory(SharedMemory *section);
+// A view outlives the handle it was mapped through; `section` may then be null.
 void UnmapSharedMemory(SharedMemory *section, void *view);
-// Closes the handle; the section itself goes when its last handle is closed.
+// Closes the handle; the section itself goes when its last handle and view in
+// this process are gone.
 void CloseSharedMemory(SharedMemory *section);
 
 }  // namespace grabline::os
