@@ -1,0 +1,92 @@
+// FGGetParam: finds the branch by name and writes its answer into the host's
+// records. The table keeps the dispatch order; the first match wins.
+#include "params/handlers.hpp"
+#include "plugin/instance_table.hpp"
+#include "plugin/operations.hpp"
+
+namespace grabline {
+namespace {
+
+struct GetEntry {
+  ParamKey key;
+  GetHandler handler;
+  bool available = true;
+};
+
+Terr AnswerNoValue(GetCall &call) {
+  AnswerInt(call, -1);
+  return FG_OK;
+}
+
+template <const char *kFirst, const char *kSecond>
+Terr AnswerTwoWords(GetCall &call) {
+  AnswerText(call, kFirst, 0);
+  AnswerText(call, kSecond, 1);
+  *call.count = 2;
+  return FG_OK;
+}
+
+constexpr char kTopDown[] = "top-down";
+constexpr char kBottomUp[] = "bottom-up";
+constexpr char kEnable[] = "enable";
+constexpr char kDisable[] = "disable";
+constexpr char kTrue[] = "true";
+constexpr char kFalse[] = "false";
+constexpr char kAbortWord[] = "abort";
+constexpr char kIgnoreWord[] = "ignore";
+
+const GetEntry kGetTable[] = {
+    {{"volatile"}, GetVolatile},
+    {{"grab_timeout"}, GetGrabTimeout},
+    {{"trigger_timeout"}, GetTriggerTimeout},
+    {{"continuous_grab_timeout"}, GetTriggerTimeout},
+    {{"num_buffers"}, GetNumBuffers},
+    {{"show_internal_errors"}, GetShowInternalErrors},
+    {{"callback_counter"}, GetCallbackCounter, kProfile.has_callbacks},
+    {{"num_simultaneous_cameras"}, GetNumSimultaneousCameras},
+    {{"resnap"}, GetResnap},
+    {{"overflow_thread"}, GetOverflowThread},
+    {{"hardware_exception_thread"}, GetHardwareExceptionThread},
+    {{"overflow_count"}, GetOverflowCount},
+    {{"hardware_exception_count"}, GetHardwareExceptionCount},
+    {{"start_async_after_grab_async"}, GetStartAsyncAfterGrabAsync},
+    {{"dma_direction"}, GetDmaDirection},
+    {{"end_of_exposure"}, GetEndOfExposure},
+    {{"wait_frame_exposure"}, GetWaitFrameExposure},
+    {{"wait_frame_exposure_timeout"}, GetWaitFrameExposureTimeout},
+    {{"last_lines_to_go"}, GetLastLinesToGo},
+    {{"do_force_trigger_values"}, AnswerNoValue},
+    {{"ticks_per_second"}, GetTicksPerSecond},
+    {{"do_abort_grab_values"}, AnswerNoValue, kProfile.has_callbacks},
+    {{"do_abort_capture_values"}, AnswerNoValue},
+    {{"do_comm_close_values"}, AnswerNoValue},
+    {{"dma_direction_values"}, AnswerTwoWords<kTopDown, kBottomUp>},
+    {{"do_comm_flush_values"}, AnswerNoValue},
+    {{"do_comm_open_values"}, AnswerNoValue},
+    {{"lut_values"}, AnswerTwoWords<kEnable, kDisable>},
+    {{"overwrite_method_values"}, AnswerTwoWords<kAbortWord, kIgnoreWord>},
+    {{"resnap_values"}, AnswerTwoWords<kTrue, kFalse>},
+    {{"volatile_values"}, AnswerTwoWords<kEnable, kDisable>},
+    {{"available_callback_types"}, GetAvailableCallbackTypes, kProfile.has_callbacks},
+};
+
+}  // namespace
+
+Terr FGGetParam(Tproc_handle proc_id, TFgInstance *fginst, const char *name, Tcpar *value,
+                int32_t *num) {
+  if (num != nullptr) *num = 1;
+  InstanceRecord *inst = CurrInst(fginst);
+  if (inst == nullptr || inst->board == nullptr) return FG_ERR_BOARD;
+  if (name == nullptr) return FG_ERR_UNSUPPORTED;
+  if (value == nullptr || num == nullptr) return FG_ERR_PARAM_VALUE;
+  GetCall call{{proc_id, fginst, inst, name, 0, {}}, value, num};
+  for (const GetEntry &entry : kGetTable) {
+    if (!entry.available) continue;
+    const int matched = MatchKey(entry.key, name, call);
+    if (matched < 0) return FG_ERR_UNSUPPORTED;
+    if (matched > 0) return entry.handler(call);
+  }
+  return FG_ERR_UNSUPPORTED;
+}
+
+}  // namespace grabline

@@ -1,0 +1,60 @@
+// handlers.hpp — the parameter branches, each defined with its feature and
+// routed by the tables of set_param.cpp and get_param.cpp.
+#pragma once
+
+#include "params/param_match.hpp"
+
+namespace grabline {
+
+// General (general_params.cpp).
+Terr SetShowInternalErrors(SetCall &call);
+Terr GetShowInternalErrors(GetCall &call);
+Terr SetDebugOutput(SetCall &call);
+Terr SetNumSimultaneousCameras(SetCall &call);
+Terr GetNumSimultaneousCameras(GetCall &call);
+
+// Ring (ring_params.cpp).
+Terr SetNumBuffers(SetCall &call);
+Terr GetNumBuffers(GetCall &call);
+Terr SetLongFrames(SetCall &call);
+
+// Image assembly (assembly_params.cpp).
+Terr SetVolatile(SetCall &call);
+Terr GetVolatile(GetCall &call);
+Terr SetDmaDirection(SetCall &call);
+Terr GetDmaDirection(GetCall &call);
+Terr SetPrintGrab(SetCall &call);
+Terr SetPrintGrabNumber(SetCall &call);
+Terr SetPrintGrabOffset(SetCall &call);
+
+// Snaps (snap_params.cpp).
+Terr SetGrabTimeout(SetCall &call);
+Terr GetGrabTimeout(GetCall &call);
+Terr SetTriggerTimeout(SetCall &call);
+Terr GetTriggerTimeout(GetCall &call);
+Terr SetResnap(SetCall &call);
+Terr GetResnap(GetCall &call);
+Terr SetStartAsyncAfterGrabAsync(SetCall &call);
+Terr GetStartAsyncAfterGrabAsync(GetCall &call);
+Terr SetAbortGrab(SetCall &call);
+Terr SetWaitFrameExposure(SetCall &call);
+Terr GetWaitFrameExposure(GetCall &call);
+Terr SetWaitFrameExposureTimeout(SetCall &call);
+Terr GetWaitFrameExposureTimeout(GetCall &call);
+Terr GetEndOfExposure(GetCall &call);
+Terr GetLastLinesToGo(GetCall &call);
+
+// Event threads and callbacks (event_params.cpp).
+Terr SetOverflowThread(SetCall &call);
+Terr GetOverflowThread(GetCall &call);
+Terr SetHardwareExceptionThread(SetCall &call);
+Terr GetHardwareExceptionThread(GetCall &call);
+Terr SetOverflowCount(SetCall &call);
+Terr GetOverflowCount(GetCall &call);
+Terr SetHardwareExceptionCount(SetCall &call);
+Terr GetHardwareExceptionCount(GetCall &call);
+Terr GetCallbackCounter(GetCall &call);
+Terr GetAvailableCallbackTypes(GetCall &call);
+Terr GetTicksPerSecond(GetCall &call);
+
+}  // namespace grabline

@@ -1,0 +1,76 @@
+// FGSetParam: checks that a value was given, finds the branch by name and
+// runs it. The table keeps the dispatch order; the first match wins.
+#include <cstring>
+
+#include "params/handlers.hpp"
+#include "plugin/error_report.hpp"
+#include "plugin/instance_table.hpp"
+#include "plugin/operations.hpp"
+
+namespace grabline {
+namespace {
+
+struct SetEntry {
+  ParamKey key;
+  SetHandler handler;
+  bool available = true;
+};
+
+const SetEntry kSetTable[] = {
+    {{"volatile"}, SetVolatile},
+    {{"grab_timeout"}, SetGrabTimeout},
+    {{"trigger_timeout"}, SetTriggerTimeout},
+    {{"continuous_grab_timeout"}, SetTriggerTimeout},
+    {{"num_buffers"}, SetNumBuffers},
+    {{"show_internal_errors"}, SetShowInternalErrors},
+    {{"debug_output"}, SetDebugOutput},
+    {{"num_simultaneous_cameras"}, SetNumSimultaneousCameras},
+    {{"long_frames"}, SetLongFrames},
+    {{"qtab_part"}, SetLongFrames},
+    {{"long_frame_size"}, SetLongFrames},
+    {{"dma_direction"}, SetDmaDirection},
+    {{"resnap"}, SetResnap},
+    {{"overflow_thread"}, SetOverflowThread},
+    {{"hardware_exception_thread"}, SetHardwareExceptionThread},
+    {{"overflow_count"}, SetOverflowCount},
+    {{"hardware_exception_count"}, SetHardwareExceptionCount},
+    {{"start_async_after_grab_async"}, SetStartAsyncAfterGrabAsync},
+    {{"do_abort_capture"}, SetAbortGrab},
+    {{"do_abort_grab"}, SetAbortGrab},
+    {{"wait_frame_exposure"}, SetWaitFrameExposure},
+    {{"wait_frame_exposure_timeout"}, SetWaitFrameExposureTimeout},
+    {{"print_grab"}, SetPrintGrab},
+    {{"print_grab_number"}, SetPrintGrabNumber},
+    {{"print_grab_offset"}, SetPrintGrabOffset},
+};
+
+// Actions need no value, except the two serial ones that carry data.
+bool NeedsValue(const char *name) {
+  const std::string_view text = name;
+  if (text.size() < 3 || !EqualsIgnoreCase(text.substr(0, 3), "do_")) return true;
+  return EqualsIgnoreCase(text, "do_comm_param") || EqualsIgnoreCase(text, "do_comm_write");
+}
+
+}  // namespace
+
+Terr FGSetParam(Tproc_handle proc_id, TFgInstance *fginst, const char *name, Tcpar *value,
+                int32_t num) {
+  InstanceRecord *inst = CurrInst(fginst);
+  if (inst == nullptr || inst->board == nullptr) return FG_ERR_BOARD;
+  if (name == nullptr) return FG_ERR_UNSUPPORTED;
+  if ((num < 1 || value == nullptr) && NeedsValue(name)) {
+    PrintErrorf("Trying to set parameter %s, but no value specified.\n(%s:%d)", name, "FGSetParam",
+                __LINE__);
+    return FG_ERR_PARAM_VALUE;
+  }
+  SetCall call{{proc_id, fginst, inst, name, 0, {}}, value, num};
+  for (const SetEntry &entry : kSetTable) {
+    if (!entry.available) continue;
+    const int matched = MatchKey(entry.key, name, call);
+    if (matched < 0) return FG_ERR_UNSUPPORTED;
+    if (matched > 0) return entry.handler(call);
+  }
+  return FG_ERR_UNSUPPORTED;
+}
+
+}  // namespace grabline
