@@ -92,8 +92,8 @@ extern "C" {
 Terr TProcessErr(const char *text, Terr code, int32_t line, const char *file) {
   tarvel::Logs &logs = tarvel::TheLogs();
   std::lock_guard lock(logs.mutex);
-  tarvel::Append(&logs.hook_calls, tarvel::HookCall{tarvel::Text(text), code, line,
-                                                    tarvel::Text(file)});
+  tarvel::Append(&logs.hook_calls,
+                 tarvel::HookCall{tarvel::Text(text), code, line, tarvel::Text(file)});
   return logs.process_err_result.value_or(code);
 }
 
@@ -106,8 +106,8 @@ uint8_t IOGetSpyProcCallSwitch(void) {
 void IOSpyProcCall(const char *text, int32_t line, const char *file) {
   tarvel::Logs &logs = tarvel::TheLogs();
   std::lock_guard lock(logs.mutex);
-  tarvel::Append(&logs.spy_calls, tarvel::HookCall{tarvel::Text(text), 0, line,
-                                                   tarvel::Text(file)});
+  tarvel::Append(&logs.spy_calls,
+                 tarvel::HookCall{tarvel::Text(text), 0, line, tarvel::Text(file)});
 }
 
 void IOPrintErrorMessage(const char *text) {

@@ -43,8 +43,8 @@ Instance::~Instance() {
 Terr Instance::Close() {
   if (!open_) return T_ERR_ARGUMENT;
   TFgClass &c = plugin_->fg_class();
-  Terr result = internal::Written(c.ops.close) ? c.ops.close(plugin_->proc(), record_.get())
-                                               : T_ERR_ARGUMENT;
+  Terr result =
+      internal::Written(c.ops.close) ? c.ops.close(plugin_->proc(), record_.get()) : T_ERR_ARGUMENT;
   *slot_ = nullptr;
   --c.instances_num;
   open_ = false;

@@ -108,4 +108,3 @@ Terr TpThreadMutexDestroy(TpMutex *handle) {
 }
 
 }  // extern "C"
-
