@@ -51,7 +51,8 @@ function(grabline_flavour flavour)
     set(tests tests_${flavour})
     add_executable(${tests} ${test_sources})
     target_include_directories(${tests} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-    target_link_libraries(${tests} PRIVATE ${core} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_link_libraries(${tests} PRIVATE ${core} GTest::gtest GTest::gmock GTest::gtest_main
+                          PNG::PNG)
     target_compile_definitions(${tests} PRIVATE
       GRABLINE_PLUGIN_NAME="${F_PLUGIN}" GRABLINE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
     add_dependencies(${tests} ${F_PLUGIN})

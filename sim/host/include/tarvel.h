@@ -252,6 +252,7 @@ TARVEL_EXPORT void IOPrintErrorMessage(const char *text);
 #define T_ERR_MUTEX 4903     /* mutex operation failed */
 #define T_ERR_GLVAR 4904     /* unknown global variable or mode */
 #define T_ERR_ARGUMENT 4905  /* a null or invalid argument */
+#define T_ERR_NO_INSTANCE 4906 /* the plug-in had no slot for another instance */
 
 #ifdef __cplusplus
 }

@@ -13,6 +13,9 @@
 
 #include "tarvel.h"
 
+// The host library is built with hidden visibility; everything declared here is its public API.
+#pragma GCC visibility push(default)
+
 namespace tarvel {
 
 // ---- books -----------------------------------------------------------------------
@@ -37,8 +40,12 @@ struct HookCall {
 };
 std::vector<HookCall> ErrorHookCalls();  // TProcessErr calls
 std::vector<HookCall> SpyCalls();        // IOSpyProcCall calls (code 0)
-// Clears messages, hook and spy calls; allocations stay on the books.
+// Frees of pointers the allocator did not hand out (or handed out and took back already).
+std::vector<Allocation> RejectedFrees();
+// Clears messages, hook and spy calls and rejected frees; allocations stay on the books.
 void ClearLogs();
+// Host mutexes initialised and not yet destroyed.
+size_t OutstandingMutexes();
 
 // ---- switches ---------------------------------------------------------------------
 void SetSpying(bool on);       // IOGetSpyProcCallSwitch, or both TROInfo flags
@@ -89,6 +96,12 @@ class Image {
  private:
   Timage record_{};
 };
+
+// Writes one gray channel or three channels (red, green, blue in the order given) of equal
+// size and kind as a PNG file: BYTE_IMAGE as 8 bits, UINT2_IMAGE as 16 bits. On failure
+// returns false and fills `error`.
+bool WritePng(const std::string &path, const std::vector<const Image *> &channels,
+              std::string *error);
 
 // A parameter value as the application gives and receives it.
 struct Value {
@@ -193,3 +206,5 @@ class Instance {
 };
 
 }  // namespace tarvel
+
+#pragma GCC visibility pop

@@ -1,0 +1,76 @@
+// TFgGetDefaults: the class record's default open fields as parameter records.
+#include <cstring>
+
+#include "host_internal.hpp"
+
+namespace {
+
+constexpr int32_t kNumDefaults = 15;
+
+bool Terminated(const char (&text)[TARVEL_FG_TEXT]) {
+  return std::memchr(text, '\0', sizeof(text)) != nullptr;
+}
+
+Tcpar IntRecord(int64_t v) {
+  Tcpar record;
+  std::memset(&record, 0, sizeof(record));
+  record.type = TPAR_INT;
+  record.par.l = v;
+  return record;
+}
+
+Tcpar DoubleRecord(double v) {
+  Tcpar record;
+  std::memset(&record, 0, sizeof(record));
+  record.type = TPAR_DOUBLE;
+  record.par.d = v;
+  return record;
+}
+
+// The records never write through their strings; the tag promises text only.
+Tcpar TextRecord(const char *text) {
+  Tcpar record;
+  std::memset(&record, 0, sizeof(record));
+  record.type = TPAR_STRING;
+  record.par.s = const_cast<char *>(text);
+  return record;
+}
+
+}  // namespace
+
+extern "C" Terr TFgGetDefaults(Tproc_handle proc, TFgClass *fg_class, Tcpar **values,
+                               int32_t *num_values) {
+  if (fg_class == nullptr || values == nullptr || num_values == nullptr) return T_ERR_ARGUMENT;
+  // Strings point into the class record; one left without its terminator would send
+  // every reader past the field.
+  if (!Terminated(fg_class->color_space) || !Terminated(fg_class->camera_type) ||
+      !Terminated(fg_class->device)) {
+    return T_ERR_ARGUMENT;
+  }
+  void *block = nullptr;
+  if (Terr made = TXAlloc(proc, sizeof(Tcpar) * kNumDefaults, &block); made != T_MSG_OK) {
+    return made;
+  }
+  const TFgClass &c = *fg_class;
+  const Tcpar records[kNumDefaults] = {
+      IntRecord(c.horizontal_resolution),
+      IntRecord(c.vertical_resolution),
+      IntRecord(c.image_width),
+      IntRecord(c.image_height),
+      IntRecord(c.start_row),
+      IntRecord(c.start_column),
+      IntRecord(c.field),
+      IntRecord(c.bits_per_channel),
+      TextRecord(c.color_space),
+      DoubleRecord(c.gain),
+      TextRecord(c.external_trigger != 0 ? "true" : "false"),
+      TextRecord(c.camera_type),
+      TextRecord(c.device),
+      IntRecord(c.port),
+      IntRecord(c.line_in),
+  };
+  std::memcpy(block, records, sizeof(records));
+  *values = static_cast<Tcpar *>(block);
+  *num_values = kNumDefaults;
+  return T_MSG_OK;
+}

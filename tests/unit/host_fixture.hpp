@@ -1,0 +1,26 @@
+// Shared set-up of the host tests: the host's books and switches are process-wide,
+// so every test starts from clean logs and no armed faults, and leaves the switches off.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "tarvel_host.hpp"
+
+namespace tarvel::testing {
+
+class HostTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Reset(); }
+  void TearDown() override { Reset(); }
+
+  static void Reset() {
+    ClearInjections();
+    ClearLogs();
+    SetSpying(false);
+    SetTraceMemory(false);
+    SetLowError(false);
+    SetProcessErrResult(std::nullopt);
+  }
+};
+
+}  // namespace tarvel::testing
