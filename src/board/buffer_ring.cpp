@@ -429,6 +429,37 @@ Terr SetTimestampAddresses(TFgInstance *fginst, uint32_t i) {
   return FG_OK;
 }
 
+Terr TakeOwnRing(Tproc_handle proc_id, TFgInstance *fginst) {
+  InstanceRecord &inst = *CurrInst(fginst);
+  BoardInfo &board = *inst.board;
+  if (inst.own_ring != 0) return FG_OK;
+  if (board.users <= 1 && OnlyBoardRingUser(inst) && board.BoardBufferOrig != nullptr &&
+      board.board_buffer_count == inst.numBuffers) {
+    // Alone on the board: the board's buffers simply change hands.
+    for (uint32_t i = 0; i < inst.numBuffers; ++i) {
+      inst.InstBufferOrig[i] = board.BoardBufferOrig[i];
+      board.BoardBufferOrig[i] = nullptr;
+      board.BoardFrameBuffer[i] = nullptr;
+    }
+    board.board_buffer_count = 0;
+    const Terr r = FreeBoardRing(proc_id, inst);
+    if (r != FG_OK) return r;
+    board.ring_users = 0;
+    inst.in_board_ring = 0;
+    inst.own_ring = 1;
+    return FG_OK;
+  }
+  inst.own_ring = 1;
+  if (inst.in_board_ring != 0) {
+    inst.in_board_ring = 0;
+    --board.ring_users;
+  }
+  // InstBufferOrig holds nothing yet, so the rebuild frees only QTabs and
+  // arrays, never the board's buffers.
+  if (ChangeNumBuffers(proc_id, fginst, inst.numBuffers, 1) != FG_OK) return FG_ERR_BUFFER_ALLOC;
+  return FG_OK;
+}
+
 Terr ReturnOwnRing(Tproc_handle proc_id, TFgInstance *fginst) {
   InstanceRecord &inst = *CurrInst(fginst);
   BoardInfo &board = *inst.board;

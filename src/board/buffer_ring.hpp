@@ -25,6 +25,11 @@ Terr SetUpBoard(TFgInstance *fginst, uint64_t size, uint32_t i);
 // Fills entry i of the fourteen time-stamp word arrays.
 Terr SetTimestampAddresses(TFgInstance *fginst, uint32_t i);
 
+// Gives the instance a ring of its own (volatile mode on): alone on its board
+// it takes over the board's buffers, else a fresh ring of the same count is
+// built. FG_ERR_BUFFER_ALLOC when that fails.
+Terr TakeOwnRing(Tproc_handle proc_id, TFgInstance *fginst);
+
 // Gives an instance's own ring back to the board (volatile mode off, close).
 Terr ReturnOwnRing(Tproc_handle proc_id, TFgInstance *fginst);
 

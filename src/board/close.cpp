@@ -53,6 +53,10 @@ Terr FGClose(Tproc_handle proc_id, TFgInstance *fginst) {
       }
     }
   } else {
+    // A ring the board still holds (its instances took rings of their own)
+    // goes with the board.
+    result = FreeBoardRing(proc_id, inst);
+    if (result != FG_OK) return result;
     CiBrdClose(board.handle);
     result = HOST_FREE(proc_id, inst.board);
     if (result != FG_OK) return result;

@@ -26,6 +26,7 @@ Terr OpenRelease::operator()(Terr code) {
       --inst.board->users;
     }
     if (opened_here) {
+      FreeBoardRing(proc_id, inst);
       CiBrdClose(inst.board->handle);
       HOST_FREE(proc_id, inst.board);
     }
