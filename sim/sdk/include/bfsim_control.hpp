@@ -14,6 +14,9 @@
 #include "bfsdk.h"
 #include "bfsdk_regs.hpp"
 
+// The library is built with hidden visibility; this API is its public face.
+#pragma GCC visibility push(default)
+
 namespace bfsim {
 
 // The SDK version this library was built as.
@@ -28,6 +31,9 @@ void Reset();
 // Replaces the system with the one described by `text` (system file format,
 // see cameras/README.md). Returns an error text, empty on success.
 std::string LoadSystem(std::string_view text);
+// Why the file named by GRABLINE_SIM_SYSTEM was refused at the last Reset()
+// (the system then has no boards), or "" when it loaded.
+std::string SystemError();
 
 struct BoardDesc {
   uint32_t family = CISYS_TYPE_R64;  // CISYS_TYPE_*
@@ -46,6 +52,8 @@ struct BoardDesc {
   std::string camera;  // camera file loaded by CiBrdOpen, or "" for the built-in one
   bool open = false;
   bool held_elsewhere = false;
+  bool trigger_any_camera = false;  // register 17 bit 30
+  bool link_full_speed = true;      // Gn2 link, BF_INQ_LINK_SPEED
 };
 std::vector<BoardDesc> Boards();
 
@@ -68,8 +76,26 @@ std::vector<std::string> RegisterNames();
 // Raises every created signal of `type` on board `n` once, as the board does
 // when the event happens. Returns how many signals were raised.
 uint32_t RaiseSignal(uint32_t n, uint32_t type);
+// The same, with what an extended wait reports for this event (by default a
+// line count of 0 and the fine-tick time of the raise).
+uint32_t RaiseSignal(uint32_t n, uint32_t type, uint32_t line_count, uint64_t time_stamp);
 // Number of signals currently created on board `n`.
 uint32_t LiveSignals(uint32_t n);
+// Threads blocked right now in a wait on a signal of board `n`: lets a test
+// know a waiter has really blocked before it raises or cancels.
+uint32_t BlockedWaiters(uint32_t n);
+
+// ---- trigger state -------------------------------------------------------------
+struct TriggerDesc {
+  uint32_t mode = 0;  // with the three further values of CiConVTrigModeSet
+  uint32_t a = 0;
+  uint32_t b = 0;
+  uint32_t c = 0;
+  bool external_connected = false;
+  uint32_t port = 0;  // the current camera port
+};
+// Board `n`'s trigger settings and current port.
+std::optional<TriggerDesc> Trigger(uint32_t n);
 
 // ---- faults --------------------------------------------------------------------
 // The `nth` call (1 = the next one) of the SDK function `function`, counted
@@ -99,3 +125,5 @@ std::vector<uint32_t> ErrorShows();
 void ClearLogs();
 
 }  // namespace bfsim
+
+#pragma GCC visibility pop

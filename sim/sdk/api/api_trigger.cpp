@@ -1,0 +1,59 @@
+// Trigger mode and the external trigger input.
+#include "api/call_gate.hpp"
+#include "api/sdk_layer.hpp"
+
+namespace {
+
+constexpr uint32_t kMaxTriggerMode = 8;
+constexpr uint32_t kExternalTrigger = 1;
+constexpr uint32_t kConnect = 19;
+constexpr uint32_t kDisconnect = 20;
+
+}  // namespace
+
+using bfsim::api::Gate;
+using bfsim::api::IdOf;
+using bfsim::api::Sys;
+using bfsim::api::ToCode;
+using bfsim::model::Board;
+
+extern "C" {
+
+// The three further values are optional outputs: callers that want only the
+// mode may pass null for them.
+BFRC CiConVTrigModeGet(Bd board, uint32_t *mode, uint32_t *trig_a, uint32_t *trig_b,
+                       uint32_t *trig_c) {
+  return Gate<BFRC>("CiConVTrigModeGet", {}, [&]() -> BFRC {
+    if (mode == nullptr) return BF_ERR_BAD_ARG;
+    return ToCode(Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) {
+      *mode = b.trigger.mode;
+      if (trig_a != nullptr) *trig_a = b.trigger.a;
+      if (trig_b != nullptr) *trig_b = b.trigger.b;
+      if (trig_c != nullptr) *trig_c = b.trigger.c;
+    }));
+  });
+}
+
+BFRC CiConVTrigModeSet(Bd board, uint32_t mode, uint32_t trig_a, uint32_t trig_b, uint32_t trig_c) {
+  return Gate<BFRC>("CiConVTrigModeSet", {mode, trig_a, trig_b, trig_c}, [&]() -> BFRC {
+    if (mode > kMaxTriggerMode) return BF_ERR_BAD_ARG;
+    return ToCode(Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) {
+      b.trigger.mode = mode;
+      b.trigger.a = trig_a;
+      b.trigger.b = trig_b;
+      b.trigger.c = trig_c;
+    }));
+  });
+}
+
+BFRC CiConExTrigConnect(Bd board, uint32_t trigger, uint32_t how) {
+  return Gate<BFRC>("CiConExTrigConnect", {trigger, how}, [&]() -> BFRC {
+    if (trigger != kExternalTrigger || (how != kConnect && how != kDisconnect)) {
+      return BF_ERR_BAD_ARG;
+    }
+    return ToCode(Sys().WithBoard(
+        IdOf(board), [&](Board &b, uint32_t) { b.trigger.external_connected = how == kConnect; }));
+  });
+}
+
+}  // extern "C"

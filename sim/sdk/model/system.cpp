@@ -1,0 +1,321 @@
+// The system and what is open on it.
+#include "model/system.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "model/registers.hpp"
+#include "model/system_file.hpp"
+
+namespace bfsim::model {
+namespace {
+
+// The boards GRABLINE_SIM_SYSTEM names, or the default system. A file that
+// cannot be read or parsed gives no boards at all, so that a mistake in it
+// is noticed rather than silently replaced by the default board.
+std::vector<BoardConfig> ConfiguredBoards(std::string &error) {
+  error.clear();
+  const char *path = std::getenv("GRABLINE_SIM_SYSTEM");
+  if (path == nullptr || *path == '\0') return DefaultSystem();
+  std::ifstream in(path, std::ios::binary);
+  std::string text;
+  if (in) {
+    text.resize(kMaxSystemFileBytes + 1);
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(in.gcount()));
+  }
+  SystemFile parsed;
+  if (!in && !in.eof()) {
+    parsed.error = "cannot be read";
+  } else {
+    parsed = ParseSystemFile(text);
+  }
+  if (parsed.error.empty()) return parsed.boards;
+  error = std::string("system file ") + path + ": " + parsed.error;
+  std::fprintf(stderr, "[bfsim] %s\n", error.c_str());
+  return {};
+}
+
+}  // namespace
+
+System &System::Get() {
+  static System system;
+  return system;
+}
+
+System::System() {
+  std::string error;
+  std::vector<BoardConfig> configs = ConfiguredBoards(error);
+  std::lock_guard lock(mutex_);
+  load_error_ = error;
+  ReplaceBoards(std::move(configs));
+}
+
+void System::Reset() {
+  std::string error;
+  std::vector<BoardConfig> configs = ConfiguredBoards(error);
+  std::lock_guard lock(mutex_);
+  load_error_ = error;
+  ReplaceBoards(std::move(configs));
+  driver_ready_.store(true, std::memory_order_relaxed);
+}
+
+std::string System::LoadText(std::string_view text) {
+  SystemFile parsed = ParseSystemFile(text);
+  if (!parsed.error.empty()) return parsed.error;
+  std::lock_guard lock(mutex_);
+  ReplaceBoards(std::move(parsed.boards));
+  return "";
+}
+
+std::string System::LoadError() {
+  std::lock_guard lock(mutex_);
+  return load_error_;
+}
+
+void System::ReplaceBoards(std::vector<BoardConfig> configs) {
+  for (auto &[id, ref] : signals_) ref.signal->Free();
+  signals_.clear();
+  board_handles_.clear();
+  camera_handles_.clear();
+  boards_.clear();
+  ++generation_;
+  for (BoardConfig &config : configs) {
+    Board board;
+    board.index = 0;
+    for (const Board &other : boards_) board.index += other.config.family == config.family;
+    board.held_elsewhere = config.held_elsewhere;
+    board.config = std::move(config);
+    board.cameras.resize(board.config.ports);
+    ResetRegisters(board);
+    ApplyCamera(board);
+    boards_.push_back(std::move(board));
+  }
+}
+
+uint64_t System::Generation() {
+  std::lock_guard lock(mutex_);
+  return generation_;
+}
+
+Status System::Count(uint32_t family, uint32_t &count) {
+  std::lock_guard lock(mutex_);
+  count = 0;
+  for (const Board &board : boards_) count += (board.config.family & family) != 0;
+  return Status::kOk;
+}
+
+Status System::Find(uint32_t family, uint32_t index, uint32_t &position) {
+  std::lock_guard lock(mutex_);
+  for (uint32_t p = 0; p < boards_.size(); ++p) {
+    if (boards_[p].config.family == family && boards_[p].index == index) {
+      position = p;
+      return Status::kOk;
+    }
+  }
+  return Status::kNoBoard;
+}
+
+Status System::FindBySwitch(uint32_t families, uint32_t switch_number, uint32_t connector,
+                            uint32_t &position) {
+  std::lock_guard lock(mutex_);
+  for (uint32_t p = 0; p < boards_.size(); ++p) {
+    const BoardConfig &config = boards_[p].config;
+    if ((config.family & families) != 0 && config.switch_number == switch_number &&
+        config.connector == connector) {
+      position = p;
+      return Status::kOk;
+    }
+  }
+  return Status::kNoBoard;
+}
+
+Status System::Open(uint32_t position, uint64_t generation,
+                    std::optional<std::string_view> camera_file, uint64_t &handle) {
+  std::lock_guard lock(mutex_);
+  if (generation != generation_ || position >= boards_.size()) return Status::kBadArg;
+  Board &board = boards_[position];
+  if (board.held_elsewhere) return Status::kHeld;
+  Camera camera;
+  Status loaded = LoadCamera(camera_file.value_or(board.config.camera), camera);
+  if (loaded != Status::kOk) return loaded;
+
+  // A board already open here keeps its registers; the new camera applies.
+  if (board.open_count == 0) {
+    ResetRegisters(board);
+    board.current_port = 0;
+    board.trigger = TriggerState{};
+    board.aq_signal = 0;
+  }
+  board.cameras.assign(board.config.ports, camera);
+  board.aq_timeout_ms = camera.timeout_ms;
+  ApplyCamera(board);
+  ++board.open_count;
+  handle = NewId();
+  board_handles_[handle] = position;
+  return Status::kOk;
+}
+
+Status System::Close(uint64_t handle) {
+  std::lock_guard lock(mutex_);
+  std::optional<uint32_t> position = PositionOf(handle);
+  if (!position) return Status::kBadArg;
+  board_handles_.erase(handle);
+  if (--boards_[*position].open_count == 0) CloseBoard(*position);
+  return Status::kOk;
+}
+
+void System::CloseBoard(uint32_t position) {
+  for (auto it = signals_.begin(); it != signals_.end();) {
+    if (it->second.board == position) {
+      it->second.signal->Free();
+      it = signals_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  std::erase_if(camera_handles_, [position](const auto &e) { return e.second.board == position; });
+  boards_[position].aq_signal = 0;
+}
+
+void System::ApplyCamera(Board &board) {
+  const Camera &camera = board.CurrentCamera();
+  board.trigger.mode = camera.trigger_mode;
+  board.trigger.a = camera.trig_a;
+  board.trigger.b = camera.trig_b;
+  board.trigger.c = camera.trig_c;
+}
+
+std::optional<uint32_t> System::PositionOf(uint64_t handle) const {
+  auto it = board_handles_.find(handle);
+  if (it == board_handles_.end()) return std::nullopt;
+  return it->second;
+}
+
+Status System::CameraOf(uint64_t handle, uint64_t camera, CameraMap::iterator &it) {
+  std::optional<uint32_t> position = PositionOf(handle);
+  it = camera_handles_.find(camera);
+  bool ok = position && it != camera_handles_.end() && it->second.board == *position;
+  return ok ? Status::kOk : Status::kBadArg;
+}
+
+Status System::SignalOf(uint64_t handle, uint64_t id, SignalMap::iterator &it) {
+  std::optional<uint32_t> position = PositionOf(handle);
+  if (!position) return Status::kBadArg;
+  it = signals_.find(id);
+  if (it == signals_.end()) return Status::kSignalGone;
+  return it->second.board == *position ? Status::kOk : Status::kBadArg;
+}
+
+Status System::SelectPort(uint64_t handle, uint32_t port) {
+  std::lock_guard lock(mutex_);
+  std::optional<uint32_t> position = PositionOf(handle);
+  if (!position || port >= boards_[*position].config.ports) return Status::kBadArg;
+  boards_[*position].current_port = port;
+  ApplyCamera(boards_[*position]);
+  return Status::kOk;
+}
+
+Status System::CurrentCamera(uint64_t handle, uint64_t &camera) {
+  std::lock_guard lock(mutex_);
+  std::optional<uint32_t> position = PositionOf(handle);
+  if (!position) return Status::kBadArg;
+  CameraRef want{*position, boards_[*position].current_port};
+  for (const auto &[id, ref] : camera_handles_) {
+    if (ref.board == want.board && ref.port == want.port) {
+      camera = id;
+      return Status::kOk;
+    }
+  }
+  camera = NewId();
+  camera_handles_[camera] = want;
+  return Status::kOk;
+}
+
+Status System::SetCurrentCamera(uint64_t handle, uint64_t camera) {
+  std::lock_guard lock(mutex_);
+  CameraMap::iterator it;
+  Status status = CameraOf(handle, camera, it);
+  if (status != Status::kOk) return status;
+  Board &board = boards_[it->second.board];
+  board.current_port = it->second.port;
+  ApplyCamera(board);
+  return Status::kOk;
+}
+
+Status System::CloseCamera(uint64_t handle, uint64_t camera) {
+  std::lock_guard lock(mutex_);
+  CameraMap::iterator it;
+  Status status = CameraOf(handle, camera, it);
+  if (status == Status::kOk) camera_handles_.erase(it);
+  return status;
+}
+
+Status System::CreateSignal(uint64_t handle, uint32_t type, uint64_t &id) {
+  std::lock_guard lock(mutex_);
+  std::optional<uint32_t> position = PositionOf(handle);
+  if (!position) return Status::kBadArg;
+  id = NewId();
+  signals_[id] = SignalRef{*position, type, std::make_shared<Signal>()};
+  return Status::kOk;
+}
+
+Status System::FindSignal(uint64_t handle, uint64_t id, std::shared_ptr<Signal> &signal) {
+  std::lock_guard lock(mutex_);
+  SignalMap::iterator it;
+  Status status = SignalOf(handle, id, it);
+  if (status == Status::kOk) signal = it->second.signal;
+  return status;
+}
+
+Status System::FreeSignal(uint64_t handle, uint64_t id) {
+  std::lock_guard lock(mutex_);
+  SignalMap::iterator it;
+  Status status = SignalOf(handle, id, it);
+  if (status != Status::kOk) return status;
+  it->second.signal->Free();
+  Board &board = boards_[it->second.board];
+  if (board.aq_signal == id) board.aq_signal = 0;
+  signals_.erase(it);
+  return Status::kOk;
+}
+
+Status System::SetAcquisitionSignal(uint64_t handle, uint64_t id) {
+  std::lock_guard lock(mutex_);
+  SignalMap::iterator it;
+  Status status = SignalOf(handle, id, it);
+  if (status == Status::kOk) boards_[it->second.board].aq_signal = id;
+  return status;
+}
+
+uint32_t System::RaiseSignals(uint32_t position, uint32_t type, const Signal::Info &info) {
+  std::lock_guard lock(mutex_);
+  uint32_t raised = 0;
+  for (auto &[id, ref] : signals_) {
+    if (ref.board == position && ref.type == type) {
+      ref.signal->Raise(info);
+      ++raised;
+    }
+  }
+  return raised;
+}
+
+uint32_t System::BlockedWaiters(uint32_t position) {
+  std::lock_guard lock(mutex_);
+  uint32_t waiters = 0;
+  for (const auto &[id, ref] : signals_) {
+    if (ref.board == position) waiters += ref.signal->Waiters();
+  }
+  return waiters;
+}
+
+uint32_t System::LiveSignals(uint32_t position) {
+  std::lock_guard lock(mutex_);
+  uint32_t live = 0;
+  for (const auto &[id, ref] : signals_) live += ref.board == position;
+  return live;
+}
+
+}  // namespace bfsim::model

@@ -1,0 +1,119 @@
+// system.hpp — the installed boards and everything the process has opened on
+// them: board handles, camera handles and signals, each named by an id that
+// is never reused, so a stale id is refused instead of reaching a newer object.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/board.hpp"
+#include "model/signal.hpp"
+#include "model/status.hpp"
+
+namespace bfsim::model {
+
+class System {
+ public:
+  // The process-wide system, loaded on first use like Reset() does.
+  static System &Get();
+
+  // Back to the configured system (GRABLINE_SIM_SYSTEM or the default):
+  // every handle closed, every signal freed, driver ready.
+  void Reset();
+  // Replaces the boards; on a parse error keeps the current system and
+  // returns the error text.
+  std::string LoadText(std::string_view text);
+  // Error of the last load from GRABLINE_SIM_SYSTEM, "" if it loaded.
+  std::string LoadError();
+
+  void SetDriverReady(bool ready) { driver_ready_.store(ready, std::memory_order_relaxed); }
+  bool DriverReady() const { return driver_ready_.load(std::memory_order_relaxed); }
+
+  // ---- enumeration: positions in the board list ---------------------------
+  uint64_t Generation();
+  Status Count(uint32_t family, uint32_t &count);
+  Status Find(uint32_t family, uint32_t index, uint32_t &position);
+  Status FindBySwitch(uint32_t families, uint32_t switch_number, uint32_t connector,
+                      uint32_t &position);
+
+  // ---- open boards ------------------------------------------------------------
+  // `camera_file` nullopt: the camera the system file gives the board.
+  Status Open(uint32_t position, uint64_t generation, std::optional<std::string_view> camera_file,
+              uint64_t &handle);
+  Status Close(uint64_t handle);
+  // Runs f(Board&, position) under the lock for an open handle.
+  template <typename F>
+  Status WithBoard(uint64_t handle, F &&f) {
+    std::lock_guard lock(mutex_);
+    std::optional<uint32_t> position = PositionOf(handle);
+    if (!position) return Status::kBadArg;
+    f(boards_[*position], *position);
+    return Status::kOk;
+  }
+  // Runs f(std::vector<Board>&) under the lock, for the control API.
+  template <typename F>
+  auto WithBoards(F &&f) {
+    std::lock_guard lock(mutex_);
+    return f(boards_);
+  }
+
+  // ---- camera ports -------------------------------------------------------------
+  Status SelectPort(uint64_t handle, uint32_t port);
+  Status CurrentCamera(uint64_t handle, uint64_t &camera);
+  Status SetCurrentCamera(uint64_t handle, uint64_t camera);
+  Status CloseCamera(uint64_t handle, uint64_t camera);
+
+  // ---- signals ---------------------------------------------------------------------
+  Status CreateSignal(uint64_t handle, uint32_t type, uint64_t &id);
+  // The live signal `id` of the board that `handle` has open.
+  Status FindSignal(uint64_t handle, uint64_t id, std::shared_ptr<Signal> &signal);
+  Status FreeSignal(uint64_t handle, uint64_t id);
+  Status SetAcquisitionSignal(uint64_t handle, uint64_t id);
+  uint32_t RaiseSignals(uint32_t position, uint32_t type, const Signal::Info &info);
+  uint32_t LiveSignals(uint32_t position);
+  uint32_t BlockedWaiters(uint32_t position);
+
+ private:
+  struct CameraRef {
+    uint32_t board;
+    uint32_t port;
+  };
+  struct SignalRef {
+    uint32_t board;
+    uint32_t type;
+    std::shared_ptr<Signal> signal;
+  };
+
+  using CameraMap = std::map<uint64_t, CameraRef>;
+  using SignalMap = std::map<uint64_t, SignalRef>;
+
+  System();
+  // All below with the lock held.
+  void ReplaceBoards(std::vector<BoardConfig> configs);
+  void CloseBoard(uint32_t position);
+  static void ApplyCamera(Board &board);  // trigger settings of the current camera
+  std::optional<uint32_t> PositionOf(uint64_t handle) const;
+  // Camera or live signal of the board that `handle` has open.
+  Status CameraOf(uint64_t handle, uint64_t camera, CameraMap::iterator &it);
+  Status SignalOf(uint64_t handle, uint64_t id, SignalMap::iterator &it);
+  uint64_t NewId() { return next_id_ += 16; }
+
+  std::mutex mutex_;
+  std::vector<Board> boards_;
+  uint64_t generation_ = 0;
+  std::string load_error_;
+  std::atomic<bool> driver_ready_{true};
+  uint64_t next_id_ = 0x51000000;
+  std::map<uint64_t, uint32_t> board_handles_;  // id -> position
+  CameraMap camera_handles_;
+  SignalMap signals_;
+};
+
+}  // namespace bfsim::model

@@ -1,0 +1,235 @@
+// Parsing the system file. Every line is checked completely before it is
+// accepted; the first fault refuses the whole file, naming its line.
+#include "model/system_file.hpp"
+
+#include <charconv>
+#include <optional>
+
+namespace bfsim::model {
+namespace {
+
+constexpr size_t kMaxModel = 31;
+constexpr size_t kShownChars = 32;  // of a bad word, in an error text
+
+// A word quoted for an error text, cut so that texts stay short.
+std::string Quote(std::string_view word) {
+  std::string s = "'";
+  s.append(word.substr(0, kShownChars));
+  if (word.size() > kShownChars) s.append("...");
+  s.append("'");
+  return s;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+// Decimal or 0x-prefixed hexadecimal, the whole word, fitting 32 bits.
+std::optional<uint32_t> ParseNumber(std::string_view word) {
+  int base = 10;
+  if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
+    word.remove_prefix(2);
+    base = 16;
+  }
+  uint32_t value = 0;
+  auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value, base);
+  if (ec != std::errc{} || end != word.data() + word.size() || word.empty()) return std::nullopt;
+  return value;
+}
+
+std::optional<bool> ParseYesNo(std::string_view word) {
+  if (EqualNoCase(word, "yes")) return true;
+  if (EqualNoCase(word, "no")) return false;
+  return std::nullopt;
+}
+
+// Parses one board line (comment already removed). Returns an error text
+// without the line prefix, or "" when `board` was filled.
+std::string ParseBoardLine(std::string_view line, BoardConfig &board) {
+  enum Key {
+    kFamily,
+    kModel,
+    kCode,
+    kKinds,
+    kPorts,
+    kSwitch,
+    kConnector,
+    kCamera,
+    kTrigger,
+    kLink,
+    kHeld,
+    kKeyCount
+  };
+  static constexpr std::string_view kNames[kKeyCount] = {
+      "family",    "model",  "code",        "kinds", "ports", "switch",
+      "connector", "camera", "trigger_any", "link",  "held"};
+  bool seen[kKeyCount] = {};
+  std::optional<bool> trigger_any;
+  std::string_view kinds;
+
+  while (!line.empty()) {
+    size_t start = line.find_first_not_of(" \t");
+    if (start == std::string_view::npos) break;
+    line.remove_prefix(start);
+    std::string_view word = line.substr(0, line.find_first_of(" \t"));
+    line.remove_prefix(word.size());
+
+    size_t eq = word.find('=');
+    if (eq == std::string_view::npos || eq == 0 || eq + 1 == word.size()) {
+      return Quote(word) + " is not a key=value word";
+    }
+    std::string_view name = word.substr(0, eq);
+    std::string_view value = word.substr(eq + 1);
+    int key = 0;
+    while (key < kKeyCount && kNames[key] != name) ++key;
+    if (key == kKeyCount) return "unknown key " + Quote(name);
+    if (seen[key]) return "key " + Quote(name) + " given twice";
+    seen[key] = true;
+
+    switch (key) {
+      case kFamily:
+        if (EqualNoCase(value, "RoadRunner"))
+          board.family = kFamilyRoadRunner;
+        else if (EqualNoCase(value, "Raven"))
+          board.family = kFamilyRaven;
+        else if (EqualNoCase(value, "R64"))
+          board.family = kFamilyR64;
+        else if (EqualNoCase(value, "Gn2"))
+          board.family = kFamilyGn2;
+        else
+          return "family " + Quote(value) + " is not RoadRunner, Raven, R64 or Gn2";
+        break;
+      case kModel:
+        if (value.size() > kMaxModel) return "model is longer than 31 characters";
+        board.model = value;
+        break;
+      case kCode: {
+        auto code = ParseNumber(value);
+        if (!code) return "code " + Quote(value) + " is not a 32-bit number";
+        board.model_code = *code;
+        break;
+      }
+      case kKinds:
+        kinds = value;  // checked once the family is known
+        break;
+      case kPorts: {
+        auto ports = ParseNumber(value);
+        if (!ports || *ports < 1 || *ports > kMaxPorts) return "ports must be from 1 to 8";
+        board.ports = *ports;
+        break;
+      }
+      case kSwitch:
+      case kConnector: {
+        auto number = ParseNumber(value);
+        if (!number) return std::string(name) + " " + Quote(value) + " is not a 32-bit number";
+        (key == kSwitch ? board.switch_number : board.connector) = *number;
+        break;
+      }
+      case kCamera:
+        board.camera = value;
+        break;
+      case kTrigger:
+        trigger_any = ParseYesNo(value);
+        if (!trigger_any) return "trigger_any must be yes or no";
+        break;
+      case kLink:
+        if (EqualNoCase(value, "full"))
+          board.link_full_speed = true;
+        else if (EqualNoCase(value, "reduced"))
+          board.link_full_speed = false;
+        else
+          return "link must be full or reduced";
+        break;
+      case kHeld: {
+        auto held = ParseYesNo(value);
+        if (!held) return "held must be yes or no";
+        board.held_elsewhere = *held;
+        break;
+      }
+    }
+  }
+  if (!seen[kFamily]) return "no family";
+  if (!seen[kModel]) return "no model";
+
+  while (!kinds.empty()) {
+    std::string_view kind = kinds.substr(0, kinds.find(','));
+    kinds.remove_prefix(std::min(kinds.size(), kind.size() + 1));
+    bool r64_only = true;
+    if (EqualNoCase(kind, "cl")) {
+      board.camera_link = true;
+      r64_only = false;
+    } else if (EqualNoCase(kind, "karbon")) {
+      board.karbon = true;
+    } else if (EqualNoCase(kind, "neon")) {
+      board.neon = true;
+    } else if (EqualNoCase(kind, "neon_switchable")) {
+      board.neon = board.neon_switchable = true;
+    } else if (EqualNoCase(kind, "alta")) {
+      board.alta = true;
+    } else if (EqualNoCase(kind, "cxp")) {
+      if (board.family != kFamilyGn2) return "kind 'cxp' needs family Gn2";
+      board.cxp = true;
+      r64_only = false;
+    } else {
+      return "unknown kind " + Quote(kind);
+    }
+    if (r64_only && board.family != kFamilyR64) return "kind " + Quote(kind) + " needs family R64";
+  }
+  board.trigger_any_camera =
+      trigger_any.value_or(board.family == kFamilyRoadRunner || board.family == kFamilyRaven);
+  return "";
+}
+
+}  // namespace
+
+SystemFile ParseSystemFile(std::string_view text) {
+  SystemFile result;
+  auto fail = [&result](size_t line_number, std::string_view why) {
+    result.boards.clear();
+    result.error = "line " + std::to_string(line_number) + ": ";
+    result.error.append(why);
+    return result;
+  };
+  if (text.size() > kMaxSystemFileBytes) return fail(1, "the file is longer than 65536 bytes");
+
+  size_t line_number = 0;
+  while (!text.empty()) {
+    ++line_number;
+    std::string_view line = text.substr(0, text.find('\n'));
+    text.remove_prefix(std::min(text.size(), line.size() + 1));
+    if (line.size() > kMaxSystemLine) return fail(line_number, "longer than 512 characters");
+    line = line.substr(0, line.find('#'));
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    for (char c : line) {
+      if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
+        return fail(line_number, "control character in the line");
+      }
+    }
+    if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
+
+    BoardConfig board;
+    std::string why = ParseBoardLine(line, board);
+    if (!why.empty()) return fail(line_number, why);
+    if (result.boards.size() == kMaxBoards) return fail(line_number, "more than 16 boards");
+    result.boards.push_back(std::move(board));
+  }
+  return result;
+}
+
+std::vector<BoardConfig> DefaultSystem() {
+  BoardConfig board;
+  board.family = kFamilyR64;
+  board.model = "R64-CL";
+  board.model_code = 0x6401;
+  board.camera_link = true;
+  board.ports = 2;
+  board.trigger_any_camera = false;
+  return {board};
+}
+
+}  // namespace bfsim::model
