@@ -34,7 +34,9 @@ Terr RestartAcquisition(TFgInstance *fginst, int mode) {
   }
   inst.next_buffer_returned = 0;
   inst.next_buffer_returned_abs = 0;
-  CiSignalQueueClear(board, &inst.grab_signal);
+  // A grab still waiting (an abort re-arms under it) must keep the cancel
+  // that releases it; otherwise the queue starts empty.
+  if (inst.grab_waiting == 0) CiSignalQueueClear(board, &inst.grab_signal);
   if (SdkCheck(board, &inst, CiConDMACommand(board, BF_DMA_START, 1, 0, 0)) != 0) {
     PrintError("Initialization error: CiConDMACommand() failed");
     return FG_ERR_BOARD;

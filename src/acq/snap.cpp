@@ -67,12 +67,14 @@ void ResetAfterFailure(const Snap &s) {
 
 // One wait on the grab signal with the cancel mutex released.
 uint32_t WaitSignal(const Snap &s, InstanceRecord *currInst) {
+  s.inst.grab_waiting = 1;
   UnlockCancelMutex(currInst);
   uint32_t result = CiSignalWait(s.board, &s.inst.grab_signal, s.inst.grab_timeout, nullptr);
   if (result == 0 && s.twice) {
     result = CiSignalWait(s.board, &s.inst.grab_signal, s.inst.grab_timeout, nullptr);
   }
   LockCancelMutex(currInst);
+  s.inst.grab_waiting = 0;
   return result;
 }
 

@@ -58,6 +58,7 @@ struct InstanceRecord {
   CiCam camera = nullptr;
   char camera_file[512] = {};
   std::atomic<uint8_t> acquisition_pending{0};
+  std::atomic<uint8_t> grab_waiting{0};  // a grab is between releasing the mutex and its wait's end
   uint32_t instance_index = 0;
   int64_t max_age = 0;
 
