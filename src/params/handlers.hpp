@@ -44,6 +44,25 @@ Terr GetWaitFrameExposureTimeout(GetCall &call);
 Terr GetEndOfExposure(GetCall &call);
 Terr GetLastLinesToGo(GetCall &call);
 
+// Continuous grabbing (continuous_params.cpp).
+Terr SetContinuousGrabbing(SetCall &call);
+Terr GetContinuousGrabbing(GetCall &call);
+Terr SetOverwriteMethod(SetCall &call);
+Terr GetOverwriteMethod(GetCall &call);
+Terr SetRingBufferStopMargin(SetCall &call);
+Terr GetRingBufferStopMargin(GetCall &call);
+Terr GetNumFreeBuffers(GetCall &call);
+Terr GetNextBufferAcquired(GetCall &call);
+Terr GetNextBufferReturned(GetCall &call);
+Terr GetNextBufferAcquiredAbs(GetCall &call);
+Terr GetNextBufferReturnedAbs(GetCall &call);
+Terr GetNumBuffersOverwritten(GetCall &call);
+Terr SetFlushBuffers(SetCall &call);
+Terr SetResetAbsBufferIndex(SetCall &call);
+Terr GetResetAbsBufferIndex(GetCall &call);
+Terr SetBufferData(SetCall &call);
+Terr SetSoftwareTimestamp(SetCall &call);
+
 // Event threads and callbacks (event_params.cpp).
 Terr SetOverflowThread(SetCall &call);
 Terr GetOverflowThread(GetCall &call);

@@ -22,8 +22,12 @@ const SetEntry kSetTable[] = {
     {{"trigger_timeout"}, SetTriggerTimeout},
     {{"continuous_grab_timeout"}, SetTriggerTimeout},
     {{"num_buffers"}, SetNumBuffers},
+    {{"ring_buffer_stop_margin"}, SetRingBufferStopMargin},
     {{"show_internal_errors"}, SetShowInternalErrors},
     {{"debug_output"}, SetDebugOutput},
+    {{"software_timestamp"}, SetSoftwareTimestamp},
+    {{"continuous_grabbing"}, SetContinuousGrabbing},
+    {{"overwrite_method"}, SetOverwriteMethod},
     {{"num_simultaneous_cameras"}, SetNumSimultaneousCameras},
     {{"long_frames"}, SetLongFrames},
     {{"qtab_part"}, SetLongFrames},
@@ -37,11 +41,14 @@ const SetEntry kSetTable[] = {
     {{"start_async_after_grab_async"}, SetStartAsyncAfterGrabAsync},
     {{"do_abort_capture"}, SetAbortGrab},
     {{"do_abort_grab"}, SetAbortGrab},
+    {{"set_buffer_data"}, SetBufferData},
+    {{"do_flush_buffers"}, SetFlushBuffers},
     {{"wait_frame_exposure"}, SetWaitFrameExposure},
     {{"wait_frame_exposure_timeout"}, SetWaitFrameExposureTimeout},
     {{"print_grab"}, SetPrintGrab},
     {{"print_grab_number"}, SetPrintGrabNumber},
     {{"print_grab_offset"}, SetPrintGrabOffset},
+    {{"do_reset_abs_buffer_index"}, SetResetAbsBufferIndex},
 };
 
 // Actions need no value, except the two serial ones that carry data.
