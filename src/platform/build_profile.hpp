@@ -21,6 +21,9 @@ struct BuildProfile {
   bfsdk::SdkVersion sdk;
   const bfsdk::RegisterIds &reg;
   const char *source_file;     // file name the host's error hook and spy see
+  const char *revision;        // the interface revision
+  const char *revision_date;   // and the date it was built
+  const char *camera_suffixes; // camera file kinds offered by the camera-type query
 
   // Board families searched at open (a mask of CISYS_TYPE_*) and the family
   // set handed to the switch/connector search.
@@ -57,6 +60,9 @@ inline constexpr BuildProfile kXlProfile{
     .sdk = bfsdk::SdkVersion::kXl,
     .reg = bfsdk::kRegistersXl,
     .source_file = ".\\CIOBitflow",
+    .revision = "6.5",
+    .revision_date = "May 20 2021",
+    .camera_suffixes = "cam;r64;rcl;rvc;anlg;bfml;dif",
     .families = CISYS_TYPE_RR | CISYS_TYPE_RV | CISYS_TYPE_R64 | CISYS_TYPE_GN2,
     .switch_families = 208,
     .has_gn2 = true,
@@ -85,6 +91,9 @@ inline constexpr BuildProfile kStandardProfile{
     .sdk = bfsdk::SdkVersion::kStandard,
     .reg = bfsdk::kRegistersStandard,
     .source_file = "CIOBitflow",
+    .revision = "13.0.4",
+    .revision_date = "Jan 29 2020",
+    .camera_suffixes = "cam;r64;rcl;rvc;anlg",
     .families = CISYS_TYPE_RR | CISYS_TYPE_RV | CISYS_TYPE_R64,
     .switch_families = 112,
     .has_gn2 = false,
@@ -113,6 +122,9 @@ inline constexpr BuildProfile kParProfile{
     .sdk = bfsdk::SdkVersion::kPar,
     .reg = bfsdk::kRegistersPar,
     .source_file = ".\\CIOBitflow",
+    .revision = "3.9",
+    .revision_date = "Jan 29 2020",
+    .camera_suffixes = "cam;r64;rcl;rvc;anlg",
     .families = CISYS_TYPE_RR | CISYS_TYPE_RV | CISYS_TYPE_R64,
     .switch_families = 80,
     .has_gn2 = false,
