@@ -12,6 +12,13 @@ Terr GetShowInternalErrors(GetCall &call);
 Terr SetDebugOutput(SetCall &call);
 Terr SetNumSimultaneousCameras(SetCall &call);
 Terr GetNumSimultaneousCameras(GetCall &call);
+Terr GetRevision(GetCall &call);
+Terr GetCameraConnected(GetCall &call);
+Terr GetDescription(GetCall &call);  // the "..._description" help texts
+
+// Port and region (region_params.cpp).
+Terr SetPort(SetCall &call);
+Terr SetRegion(SetCall &call);  // image_width, image_height, start_column, start_row
 
 // Ring (ring_params.cpp).
 Terr SetNumBuffers(SetCall &call);

@@ -38,6 +38,7 @@ struct BuildProfile {
   bool has_software_timestamps;  // worker waits with CiSignalWaitEx
   bool has_stitch_share;         // multi-camera stitching share
   bool has_fine_rate;            // ticks_per_second answers a value
+  bool cxp_link_status;          // camera_connected reads the CoaXPress link
   bool sdk_debug_output;         // diagnostics through BFOutputDebugString
   bool serial_by_board_handle;   // else by the configured-device index
   bool status_for_raven;         // acquisition status also for board type 32
@@ -72,6 +73,7 @@ inline constexpr BuildProfile kXlProfile{
     .has_software_timestamps = true,
     .has_stitch_share = true,
     .has_fine_rate = true,
+    .cxp_link_status = true,
     .sdk_debug_output = true,
     .serial_by_board_handle = true,
     .status_for_raven = false,
@@ -103,6 +105,7 @@ inline constexpr BuildProfile kStandardProfile{
     .has_software_timestamps = false,
     .has_stitch_share = false,
     .has_fine_rate = false,
+    .cxp_link_status = false,
     .sdk_debug_output = false,
     .serial_by_board_handle = false,
     .status_for_raven = false,
@@ -134,6 +137,7 @@ inline constexpr BuildProfile kParProfile{
     .has_software_timestamps = false,
     .has_stitch_share = false,
     .has_fine_rate = false,
+    .cxp_link_status = false,
     .sdk_debug_output = false,
     .serial_by_board_handle = true,
     .status_for_raven = true,
