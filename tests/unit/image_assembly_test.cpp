@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "bfsim_control.hpp"
+#include "board/buffer_ring.hpp"
 #include "board/records.hpp"
+#include "plugin/operations.hpp"
 #include "plugin/result_codes.hpp"
 #include "tarvel_host.hpp"
 #include "unit/host_fixture.hpp"
@@ -482,6 +484,178 @@ TEST_F(ImageAssembly, SnapLeavesTheRingCountersAlone) {
   EXPECT_EQ(state_[2], BufAcquired);
   EXPECT_EQ(inst_.next_buffer_returned, 2u);
   EXPECT_EQ(inst_.next_buffer_returned_abs, 0u);
+}
+
+// ---- parameters ---------------------------------------------------------------------------------
+
+// An instance alone on the simulated default board, with the board's ring of
+// two buffers, driven through the parameter dispatch.
+class ImageAssemblyParams : public tarvel::testing::HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    bfsim::Reset();
+    CiENTRY entry{};
+    ASSERT_EQ(CiSysBrdFind(CISYS_TYPE_R64, 0, &entry), 0u);
+    ASSERT_EQ(CiBrdOpen(&entry, &board_.handle, 257, "default"), 0u);
+    ASSERT_EQ(CiBrdCamGetCur(board_.handle, &inst_.camera), 0u);
+    uint32_t width = 0, height = 0, bytes = 0;
+    ASSERT_EQ(CiBrdInquire(board_.handle, BF_INQ_XSIZE, &width), 0u);
+    ASSERT_EQ(CiBrdInquire(board_.handle, BF_INQ_YSIZE, &height), 0u);
+    ASSERT_EQ(CiBrdInquire(board_.handle, BF_INQ_BYTES_PER_PIX, &bytes), 0u);
+    board_.users = 1;
+    board_.ring_users = 1;
+    inst_.board = &board_;
+    inst_.family_code = CISYS_TYPE_R64;
+    inst_.show_error_dlg = 0;
+    inst_.in_board_ring = 1;
+    inst_.bytes_per_pixel = bytes;
+    inst_.sizeBuffer = uint64_t{width} * height * bytes;
+    fginst_.image_width = static_cast<int32_t>(width);
+    fginst_.image_height = static_cast<int32_t>(height);
+    fginst_.bits_per_channel = 8;
+    fginst_.num_channels = 1;
+    fginst_.image_alloc = 1;
+    fginst_.currInst = &inst_;
+    allocations_ = tarvel::OutstandingAllocations();
+    ASSERT_EQ(ChangeNumBuffers(nullptr, &fginst_, 2, 1), FG_OK);
+    ASSERT_EQ(board_.board_buffer_count, 2u);
+  }
+
+  void TearDown() override {
+    if (inst_.volatile_mode != 0) {
+      EXPECT_EQ(ReturnOwnRing(nullptr, &fginst_), FG_OK);
+    }
+    EXPECT_EQ(FreeRingBuffers(nullptr, inst_), FG_OK);
+    EXPECT_EQ(FreeRingArrays(nullptr, inst_), FG_OK);
+    FreeAcquisitionSignal(inst_);
+    EXPECT_EQ(FreeBoardRing(nullptr, inst_), FG_OK);
+    CiBrdClose(board_.handle);
+    EXPECT_EQ(tarvel::OutstandingAllocations(), allocations_);
+    bfsim::Reset();
+    HostTest::TearDown();
+  }
+
+  Terr Set(const char *name, Tcpar value) { return FGSetParam(nullptr, &fginst_, name, &value, 1); }
+  static Tcpar Str(const char *text) {
+    Tcpar value{};
+    value.type = TPAR_STRING;
+    value.par.s = const_cast<char *>(text);
+    return value;
+  }
+  static Tcpar Int(int64_t number) {
+    Tcpar value{};
+    value.type = TPAR_INT;
+    value.par.l = number;
+    return value;
+  }
+  std::string Get(const char *name) {
+    Tcpar values[2] = {};
+    int32_t count = 0;
+    EXPECT_EQ(FGGetParam(nullptr, &fginst_, name, values, &count), FG_OK);
+    EXPECT_EQ(count, 1);
+    return values[0].type == TPAR_STRING ? values[0].par.s : "(not a word)";
+  }
+  // Sets dma_direction to `word`; the line strides of the QTabs built meanwhile.
+  std::vector<int32_t> SetDirection(const char *word, Terr expected) {
+    bfsim::RecordCalls(true);
+    EXPECT_EQ(Set("dma_direction", Str(word)), expected) << word;
+    bfsim::RecordCalls(false);
+    std::vector<int32_t> strides;
+    for (const auto &call : bfsim::TakeCalls()) {
+      if (call.function == "CiRelQTabCreate") {
+        strides.push_back(static_cast<int32_t>(call.args.at(3)));
+      }
+    }
+    return strides;
+  }
+
+  BoardInfo board_{};
+  InstanceRecord inst_;
+  TFgInstance fginst_{};
+  size_t allocations_ = 0;
+};
+
+TEST_F(ImageAssemblyParams, VolatileTakesTheBoardsBuffersAndGivesThemBack) {
+  const std::vector<void *> ring(inst_.InstFrameBuffer, inst_.InstFrameBuffer + 2);
+  fginst_.image_alloc_data = 99;
+  ASSERT_EQ(Set("Volatile", Str("ENABLE")), FG_OK);
+  EXPECT_EQ(Get("volatile"), "enable");
+  EXPECT_EQ(inst_.own_ring, 1);
+  EXPECT_EQ(board_.board_buffer_count, 0u);
+  EXPECT_EQ(std::vector<void *>(inst_.InstFrameBuffer, inst_.InstFrameBuffer + 2), ring);
+  EXPECT_EQ(fginst_.image_alloc, 0);
+  EXPECT_EQ(fginst_.image_alloc_data, 0);
+  EXPECT_EQ(Set("volatile", Str("enable")), FG_OK) << "already on";
+
+  ASSERT_EQ(Set("volatile", Str("disable")), FG_OK);
+  EXPECT_EQ(Get("volatile"), "disable");
+  EXPECT_EQ(inst_.own_ring, 0);
+  EXPECT_EQ(board_.board_buffer_count, 2u);
+  EXPECT_EQ(fginst_.image_alloc, 1);
+  EXPECT_EQ(Set("volatile", Str("Disable")), FG_OK) << "already off";
+}
+
+TEST_F(ImageAssemblyParams, VolatileRefusals) {
+  EXPECT_EQ(Set("volatile", Int(1)), FG_ERR_PARAM_TYPE);
+  EXPECT_EQ(Set("volatile", Str("on")), FG_ERR_PARAM_VALUE);
+  fginst_.num_channels = 3;
+  EXPECT_EQ(Set("volatile", Str("enable")), FG_ERR_PARAM_VALUE);
+  fginst_.num_channels = 1;
+  // Moving the ring under a running worker would free what it writes into.
+  tarvel::SetLowError(true);
+  inst_.continuous_grabbing = 1;
+  EXPECT_EQ(Set("volatile", Str("enable")), FG_ERR_BOARD);
+  EXPECT_EQ(tarvel::PrintedMessages(),
+            std::vector<std::string>{
+                "Volatile mode can not be changed while continuous grabbing is enabled."});
+  inst_.continuous_grabbing = 0;
+  EXPECT_EQ(Get("volatile"), "disable");
+  EXPECT_EQ(inst_.own_ring, 0);
+  EXPECT_EQ(fginst_.image_alloc, 1);
+}
+
+TEST_F(ImageAssemblyParams, DmaDirectionRebuildsTheRingWithTheLineOrder) {
+  const int32_t pitch = fginst_.image_width * static_cast<int32_t>(inst_.bytes_per_pixel);
+  EXPECT_EQ(SetDirection("Bottom-Up", FG_OK), (std::vector<int32_t>{-pitch, -pitch}));
+  EXPECT_EQ(Get("dma_direction"), "bottom-up");
+  EXPECT_EQ(SetDirection("TOP-DOWN", FG_OK), (std::vector<int32_t>{pitch, pitch}));
+  EXPECT_EQ(Get("dma_direction"), "top-down");
+  EXPECT_EQ(Set("dma_direction", Str("sideways")), FG_ERR_PARAM_VALUE);
+  EXPECT_EQ(Set("dma_direction", Int(-1)), FG_ERR_PARAM_TYPE);
+  EXPECT_EQ(Get("dma_direction"), "top-down");
+}
+
+TEST_F(ImageAssemblyParams, DmaDirectionIsStoredEvenWhenTheRingCannotBeRebuilt) {
+  tarvel::SetLowError(true);
+  inst_.continuous_grabbing = 1;
+  EXPECT_EQ(SetDirection("bottom-up", FG_ERR_BOARD), std::vector<int32_t>{});
+  EXPECT_EQ(Get("dma_direction"), "bottom-up");
+  inst_.continuous_grabbing = 0;
+  bfsim::FailCall("CiShutdown", 1, BF_ERR_NO_BOARD);
+  EXPECT_EQ(Set("dma_direction", Str("top-down")), FG_ERR_BOARD);
+  EXPECT_EQ(Get("dma_direction"), "top-down");
+  EXPECT_EQ(tarvel::PrintedMessages(),
+            (std::vector<std::string>{
+                "The number of buffers can not be changed while continuous grabbing is enabled.",
+                "Initialization error: CiShutdown() failed"}));
+}
+
+TEST_F(ImageAssemblyParams, PrintGrabSettings) {
+  ASSERT_EQ(Set("print_grab", Str("Enable")), FG_OK);
+  EXPECT_EQ(inst_.print_grab, 1);
+  EXPECT_EQ(Set("print_grab", Str("yes")), FG_ERR_PARAM_VALUE);
+  EXPECT_EQ(Set("print_grab", Int(0)), FG_ERR_PARAM_TYPE);
+  EXPECT_EQ(inst_.print_grab, 1);
+  ASSERT_EQ(Set("print_grab_number", Int(-2)), FG_OK);
+  ASSERT_EQ(Set("print_grab_offset", Int(INT32_MIN)), FG_OK);
+  EXPECT_EQ(inst_.print_grab_number, -2);
+  EXPECT_EQ(inst_.print_grab_offset, INT32_MIN);
+  // A value the field cannot hold is refused, not cut down to another one.
+  EXPECT_EQ(Set("print_grab_number", Int(int64_t{1} << 32 | 3)), FG_ERR_PARAM_VALUE);
+  EXPECT_EQ(Set("print_grab_offset", Str("1")), FG_ERR_PARAM_TYPE);
+  EXPECT_EQ(inst_.print_grab_number, -2);
+  EXPECT_EQ(inst_.print_grab_offset, INT32_MIN);
 }
 
 }  // namespace
