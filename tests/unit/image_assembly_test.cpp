@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -76,8 +77,9 @@ class ImageAssembly : public tarvel::testing::HostTest {
   // Every byte of buffer `i` from its position.
   template <typename F>
   void Fill(uint32_t i, F byte_at) {
-    for (size_t b = 0; b < buffers_[i].size(); ++b)
+    for (size_t b = 0; b < buffers_[i].size(); ++b) {
       buffers_[i][b] = static_cast<uint8_t>(byte_at(b));
+    }
   }
   // The same pixel bytes all over buffer `i`.
   void FillPixels(uint32_t i, std::vector<uint8_t> pixel) {
@@ -336,7 +338,7 @@ TEST_F(ImageAssembly, LongStartStopFrameReadsOnlyWhatTheBufferHoldsAndZeroesTheR
 
 // ---- print grab -----------------------------------------------------------------------------
 
-class PrintGrab : public ImageAssembly {
+class ImageAssemblyPrintGrab : public ImageAssembly {
  protected:
   // Gray 2 x 2 frames in a ring of 8; every pixel of buffer i holds 10 + i.
   void SetUp() override {
@@ -354,7 +356,7 @@ class PrintGrab : public ImageAssembly {
   }
 };
 
-TEST_F(PrintGrab, StacksTheMostRecentFramesOldestFirst) {
+TEST_F(ImageAssemblyPrintGrab, StacksTheMostRecentFramesOldestFirst) {
   ASSERT_EQ(Assemble(5), FG_OK);
   EXPECT_EQ(Height(), 6);
   EXPECT_EQ(Frames(), (std::vector<int64_t>{6, 7, 0}));
@@ -363,7 +365,7 @@ TEST_F(PrintGrab, StacksTheMostRecentFramesOldestFirst) {
   EXPECT_EQ(Frames(), (std::vector<int64_t>{4, 5, 6}));
 }
 
-TEST_F(PrintGrab, CountsAndOffsetsBeyondTheRingWrapRoundIt) {
+TEST_F(ImageAssemblyPrintGrab, CountsAndOffsetsBeyondTheRingWrapRoundIt) {
   inst_.print_grab_offset = 13;
   ASSERT_EQ(Assemble(0), FG_OK);
   EXPECT_EQ(Frames(), (std::vector<int64_t>{1, 2, 3}));
@@ -376,7 +378,7 @@ TEST_F(PrintGrab, CountsAndOffsetsBeyondTheRingWrapRoundIt) {
   EXPECT_EQ(Frames(), (std::vector<int64_t>{7, 0, 1, 2, 3, 4, 5, 6, 7, 0}));
 }
 
-TEST_F(PrintGrab, NumberZeroOrBelowGrabsTheFrameItself) {
+TEST_F(ImageAssemblyPrintGrab, NumberZeroOrBelowGrabsTheFrameItself) {
   for (const int32_t number : {0, -3}) {
     inst_.print_grab_number = number;
     ASSERT_EQ(Assemble(5), FG_OK);
@@ -384,7 +386,7 @@ TEST_F(PrintGrab, NumberZeroOrBelowGrabsTheFrameItself) {
   }
 }
 
-TEST_F(PrintGrab, StackTallerThanAnImageCanBeIsRefusedBeforeAnythingIsMade) {
+TEST_F(ImageAssemblyPrintGrab, StackTallerThanAnImageCanBeIsRefusedBeforeAnythingIsMade) {
   inst_.print_grab_number = 0x40000000;
   const uint64_t image_calls = tarvel::ImageCalls();
   EXPECT_EQ(Assemble(0), FG_ERR_GRAB);
@@ -392,7 +394,7 @@ TEST_F(PrintGrab, StackTallerThanAnImageCanBeIsRefusedBeforeAnythingIsMade) {
   EXPECT_EQ(num_, -1);
 }
 
-TEST_F(PrintGrab, Rgb32TakesImageZeroFromTheThirdByte) {
+TEST_F(ImageAssemblyPrintGrab, Rgb32TakesImageZeroFromTheThirdByte) {
   MakeRing(kRgb32, 2, 2, 8);
   for (uint32_t i = 0; i < 8; ++i) FillPixels(i, {10, 20, 30, uint8_t(40 + i)});
   ASSERT_EQ(Assemble(0), FG_OK);
@@ -403,7 +405,7 @@ TEST_F(PrintGrab, Rgb32TakesImageZeroFromTheThirdByte) {
             (std::vector<int64_t>{46, 47, 40}));
 }
 
-TEST_F(PrintGrab, Rgb30StackKeepsTheChannelDepth) {
+TEST_F(ImageAssemblyPrintGrab, Rgb30StackKeepsTheChannelDepth) {
   MakeRing(kRgb30, 2, 2, 8);
   for (uint32_t i = 0; i < 8; ++i) {
     const uint32_t word = (500u + i) << 20 | 2u << 10 | 3u;
