@@ -74,27 +74,6 @@ Terr GetNumFreeBuffers(GetCall &call) {
   return FG_OK;
 }
 
-Terr GetNextBufferAcquired(GetCall &call) {
-  AnswerInt(call, call.inst->next_buffer_acquired.load());
-  return FG_OK;
-}
-Terr GetNextBufferReturned(GetCall &call) {
-  AnswerInt(call, call.inst->next_buffer_returned.load());
-  return FG_OK;
-}
-Terr GetNextBufferAcquiredAbs(GetCall &call) {
-  AnswerInt(call, call.inst->next_buffer_acquired_abs.load());
-  return FG_OK;
-}
-Terr GetNextBufferReturnedAbs(GetCall &call) {
-  AnswerInt(call, call.inst->next_buffer_returned_abs.load());
-  return FG_OK;
-}
-Terr GetNumBuffersOverwritten(GetCall &call) {
-  AnswerInt(call, call.inst->num_buffers_overwritten.load());
-  return FG_OK;
-}
-
 Terr SetFlushBuffers(SetCall &call) {
   InstanceRecord &inst = *call.inst;
   if (inst.continuous_grabbing == 0 || inst.cg_semaphore == nullptr) {
@@ -161,10 +140,7 @@ Terr SetSoftwareTimestamp(SetCall &call) {
     PrintError("Software time stamp is not supported for this version of the BitFlow SDK.");
     return FG_ERR_OPERATION_FAILED;
   }
-  bool on = false;
-  const Terr result = ReadFlag(value, "true", "false", &on);
-  if (result == FG_OK) call.inst->software_timestamp = on ? 1 : 0;
-  return result;
+  return StoreFlag(value, "true", "false", call.inst->software_timestamp);
 }
 
 }  // namespace grabline

@@ -7,10 +7,7 @@
 namespace grabline {
 
 Terr SetShowInternalErrors(SetCall &call) {
-  bool on = false;
-  const Terr result = ReadFlag(call.first(), "true", "false", &on);
-  if (result == FG_OK) call.inst->show_error_dlg = on ? 1 : 0;
-  return result;
+  return StoreFlag(call.first(), "true", "false", call.inst->show_error_dlg);
 }
 
 Terr GetShowInternalErrors(GetCall &call) {
@@ -19,10 +16,7 @@ Terr GetShowInternalErrors(GetCall &call) {
 }
 
 Terr SetDebugOutput(SetCall &call) {
-  bool on = false;
-  const Terr result = ReadFlag(call.first(), "true", "false", &on);
-  if (result == FG_OK) call.inst->debug_output = on ? 1 : 0;
-  return result;
+  return StoreFlag(call.first(), "true", "false", call.inst->debug_output);
 }
 
 namespace {

@@ -59,11 +59,13 @@ Terr GetOverwriteMethod(GetCall &call);
 Terr SetRingBufferStopMargin(SetCall &call);
 Terr GetRingBufferStopMargin(GetCall &call);
 Terr GetNumFreeBuffers(GetCall &call);
-Terr GetNextBufferAcquired(GetCall &call);
-Terr GetNextBufferReturned(GetCall &call);
-Terr GetNextBufferAcquiredAbs(GetCall &call);
-Terr GetNextBufferReturnedAbs(GetCall &call);
-Terr GetNumBuffersOverwritten(GetCall &call);
+// The ring counters: next_buffer_acquired, ..._returned, their _abs forms and
+// num_buffers_overwritten.
+template <std::atomic<uint32_t> InstanceRecord::*kCounter>
+Terr GetCounter(GetCall &call) {
+  AnswerInt(call, (call.inst->*kCounter).load());
+  return FG_OK;
+}
 Terr SetFlushBuffers(SetCall &call);
 Terr SetResetAbsBufferIndex(SetCall &call);
 Terr GetResetAbsBufferIndex(GetCall &call);

@@ -65,8 +65,23 @@ inline Terr ExpectType(const Tcpar &value, int32_t type) {
 // Reads a flag written as one of two words; FG_ERR_PARAM_TYPE for a
 // non-string, FG_ERR_PARAM_VALUE for another word.
 Terr ReadFlag(const Tcpar &value, const char *on, const char *off, bool *flag);
+// ReadFlag into a byte field (plain or atomic): 1 for `on`, 0 for `off`.
+template <typename Field>
+Terr StoreFlag(const Tcpar &value, const char *on, const char *off, Field &field) {
+  bool flag = false;
+  const Terr result = ReadFlag(value, on, off, &flag);
+  if (result == FG_OK) field = flag ? 1 : 0;
+  return result;
+}
 // Integer values for 32-bit fields that share the 0x7fffffff limit.
 Terr ReadInt32Limited(const Tcpar &value, int32_t *out);
+template <typename Field>
+Terr StoreInt32Limited(const Tcpar &value, Field &field) {
+  int32_t number = 0;
+  const Terr result = ReadInt32Limited(value, &number);
+  if (result == FG_OK) field = static_cast<uint32_t>(number);
+  return result;
+}
 
 // Answers of the get branches.
 inline void AnswerInt(GetCall &call, int64_t value) {

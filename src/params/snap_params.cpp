@@ -6,12 +6,7 @@
 
 namespace grabline {
 
-Terr SetGrabTimeout(SetCall &call) {
-  int32_t value = 0;
-  const Terr result = ReadInt32Limited(call.first(), &value);
-  if (result == FG_OK) call.inst->grab_timeout = static_cast<uint32_t>(value);
-  return result;
-}
+Terr SetGrabTimeout(SetCall &call) { return StoreInt32Limited(call.first(), call.inst->grab_timeout); }
 
 Terr GetGrabTimeout(GetCall &call) {
   AnswerInt(call, static_cast<int32_t>(call.inst->grab_timeout));
@@ -19,10 +14,7 @@ Terr GetGrabTimeout(GetCall &call) {
 }
 
 Terr SetTriggerTimeout(SetCall &call) {
-  int32_t value = 0;
-  const Terr result = ReadInt32Limited(call.first(), &value);
-  if (result == FG_OK) call.inst->continuous_grab_timeout = static_cast<uint32_t>(value);
-  return result;
+  return StoreInt32Limited(call.first(), call.inst->continuous_grab_timeout);
 }
 
 Terr GetTriggerTimeout(GetCall &call) {
@@ -30,12 +22,7 @@ Terr GetTriggerTimeout(GetCall &call) {
   return FG_OK;
 }
 
-Terr SetResnap(SetCall &call) {
-  bool on = false;
-  const Terr result = ReadFlag(call.first(), "true", "false", &on);
-  if (result == FG_OK) call.inst->resnap = on ? 1 : 0;
-  return result;
-}
+Terr SetResnap(SetCall &call) { return StoreFlag(call.first(), "true", "false", call.inst->resnap); }
 
 Terr GetResnap(GetCall &call) {
   AnswerFlag(call, call.inst->resnap != 0, "true", "false");
@@ -43,10 +30,7 @@ Terr GetResnap(GetCall &call) {
 }
 
 Terr SetStartAsyncAfterGrabAsync(SetCall &call) {
-  bool on = false;
-  const Terr result = ReadFlag(call.first(), "enable", "disable", &on);
-  if (result == FG_OK) call.inst->start_async_after_grab_async = on ? 1 : 0;
-  return result;
+  return StoreFlag(call.first(), "enable", "disable", call.inst->start_async_after_grab_async);
 }
 
 Terr GetStartAsyncAfterGrabAsync(GetCall &call) {
