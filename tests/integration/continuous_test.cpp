@@ -94,7 +94,7 @@ TEST_F(ThreadedContinuous, AbortStopsTheWorkerAtTheFifthFrameOfFour) {
   Produce(4);
   EXPECT_EQ(Get("num_free_buffers"), 0);
   ASSERT_EQ(bfsim::DeliverFrames(0, 1), 1u);
-  ASSERT_TRUE(Eventually([&] { return ProcessThreads() <= threads_before_enable_; }));
+  ASSERT_TRUE(testing::ThreadsBackTo(threads_before_enable_));
   const auto printed = tarvel::PrintedMessages();
   EXPECT_NE(std::find(printed.begin(), printed.end(),
                       "Acquiring thread caught up with processing thread, aborting"),
@@ -110,7 +110,7 @@ TEST_F(ThreadedContinuous, MarginTwoStopsOneFrameEarlier) {
   ASSERT_NE(OpenRing(4, 2), nullptr);
   Produce(3);
   ASSERT_EQ(bfsim::DeliverFrames(0, 1), 1u);
-  ASSERT_TRUE(Eventually([&] { return ProcessThreads() <= threads_before_enable_; }));
+  ASSERT_TRUE(testing::ThreadsBackTo(threads_before_enable_));
   EXPECT_EQ(Get("next_buffer_acquired_abs"), 3);
 }
 

@@ -15,31 +15,10 @@
 #include "platform/build_profile.hpp"
 #include "plugin/result_codes.hpp"
 #include "support/loaded_plugin.hpp"
+#include "support/threads.hpp"
 #include "tarvel_host.hpp"
 
-#if defined(__SANITIZE_THREAD__)
-#define GRABLINE_UNDER_TSAN 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define GRABLINE_UNDER_TSAN 1
-#endif
-#endif
-
 namespace grabline::testing {
-
-// Threads of this process, as the kernel counts them.
-inline int ProcessThreads() {
-  std::ifstream status("/proc/self/status");
-  std::string key;
-  while (status >> key) {
-    if (key == "Threads:") {
-      int n = 0;
-      status >> n;
-      return n;
-    }
-  }
-  return -1;
-}
 
 inline std::string CameraFile(const std::string &name) {
   return std::string(GRABLINE_SOURCE_DIR) + "/cameras/" + name;
@@ -68,14 +47,7 @@ class PluginTest : public ::testing::Test {
     }
     instances_.clear();
     EXPECT_EQ(tarvel::OutstandingAllocations(), allocations_) << "host allocations leaked";
-    // A thread reports its end before the kernel has reaped it.
-    for (int i = 0; i < 200 && ProcessThreads() > threads_; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-#if !defined(GRABLINE_UNDER_TSAN)
-    // ThreadSanitizer starts a thread of its own during the first test.
-    EXPECT_EQ(ProcessThreads(), threads_) << "threads left running";
-#endif
+    EXPECT_TRUE(ThreadsBackTo(threads_)) << "threads left running";
   }
 
   tarvel::Plugin::OpenParams Params(const std::string &camera = "default") {

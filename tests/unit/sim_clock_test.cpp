@@ -6,33 +6,17 @@
 #include <thread>
 
 #include "sim_acq_fixture.hpp"
+#include "support/threads.hpp"
 
 namespace bfsim_test {
 namespace {
 
 constexpr uint32_t kBound = 5000;  // ms; only a broken simulator waits this long
 
-int ProcessThreads() {
-  std::ifstream status("/proc/self/status");
-  std::string key;
-  while (status >> key) {
-    if (key == "Threads:") {
-      int n = 0;
-      status >> n;
-      return n;
-    }
-  }
-  return -1;
-}
+using grabline::testing::ProcessThreads;
+using grabline::testing::ThreadsBackTo;
 
 // A joined thread may still be counted for a moment until the kernel reaps it.
-bool ThreadsBackTo(int threads) {
-  for (int i = 0; i < 500 && ProcessThreads() > threads; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return ProcessThreads() == threads;
-}
-
 class ThreadedSimClock : public SimAcqTest {
  protected:
   // Board 0 with gray8 on the automatic clock, a ring, and a frame signal.
