@@ -1,0 +1,166 @@
+// The grabline tool run as users run it: a child process, its exit status, what it
+// prints and the files it writes.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/flat_json.hpp"
+#include "support/png_read.hpp"
+#include "support/subprocess.hpp"
+
+namespace grabline::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Interfaces in the tool's order; each test executable runs its own build's binary.
+const std::vector<std::string> kInterfaces = {"grablinexl", "grabline", "pargrabline"};
+
+class ToolCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("grabline_cli_" + std::to_string(getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // The tool with `args` as given, in a clean environment apart from `env`.
+  ProcessResult Run(std::vector<std::string> args, const EnvChanges &env = {}) {
+    args.insert(args.begin(), GRABLINE_TOOL_PATH);
+    EnvChanges changes = {{"GRABLINE_SIM_SYSTEM", std::nullopt},
+                          {"GRABLINE_CAMERAS", std::nullopt},
+                          {"GRABLINE_TOOL_REEXEC", std::nullopt},
+                          {"TARVEL_PRINT_ERRORS", std::nullopt}};
+    for (const auto &[name, value] : env) changes[name] = value;
+    return RunProcess(args, changes);
+  }
+  // `command` with this build's interface.
+  ProcessResult Own(const std::string &command, std::vector<std::string> args = {},
+                    const EnvChanges &env = {}) {
+    args.insert(args.begin(), {"--interface", GRABLINE_TOOL_INTERFACE, command});
+    return Run(args, env);
+  }
+  std::string Path(const std::string &name) const { return (dir_ / name).string(); }
+  std::string WriteFile(const std::string &name, const std::string &text) const {
+    std::ofstream(dir_ / name) << text;
+    return Path(name);
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(ToolCli, HelpOfTheToolAndEachCommand) {
+  ProcessResult overview = Run({"--help"});
+  EXPECT_EQ(overview.status, 0);
+  for (const char *text :
+       {"usage: grabline", "--system FILE", "GRABLINE_SIM_SYSTEM", "GRABLINE_CAMERAS",
+        "--interface NAME", "grab ", "list ", "param ", "info "}) {
+    EXPECT_NE(overview.out.find(text), std::string::npos) << text;
+  }
+  ProcessResult grab = Run({"grab", "--help"});
+  EXPECT_EQ(grab.status, 0);
+  for (const char *option :
+       {"--device", "--camera", "--port", "--color", "--bits", "--mode", "--frames", "--duration",
+        "--timeout", "--buffers", "--volatile", "--set", "--out", "--every", "--json"}) {
+    EXPECT_NE(grab.out.find(option), std::string::npos) << option;
+  }
+  for (const char *command : {"list", "param", "info"}) {
+    ProcessResult help = Run({"help", command});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.find(std::string("usage: grabline ") + command), 0u) << help.out;
+    EXPECT_EQ(Run({command, "-h"}).out, help.out);
+  }
+  EXPECT_NE(Run({"param", "--help"}).out.find("i:, d:, s:"), std::string::npos);
+}
+
+TEST_F(ToolCli, UsageErrorsExitTwoAndSayWhat) {
+  ProcessResult none = Run({});
+  EXPECT_EQ(none.status, 2);
+  EXPECT_NE(none.err.find("usage: grabline"), std::string::npos);
+  EXPECT_TRUE(none.out.empty());
+
+  ProcessResult frames = Run({"grab", "--frames", "-3"});
+  EXPECT_EQ(frames.status, 2);
+  EXPECT_EQ(frames.err,
+            "grabline grab: --frames: '-3' is out of range (1 to 1000000000)\n"
+            "(grabline grab --help lists its options)\n");
+  ProcessResult value = Run({"param", "--set", "grab_timeout=i:2.5"});
+  EXPECT_EQ(value.status, 2);
+  EXPECT_NE(value.err.find("--set grab_timeout: '2.5' is not an integer"), std::string::npos);
+  ProcessResult command = Run({"grabb"});
+  EXPECT_EQ(command.status, 2);
+  EXPECT_EQ(command.err,
+            "grabline: unknown command 'grabb' (commands: grab, list, param, info)\n"
+            "(grabline --help lists the commands)\n");
+  EXPECT_EQ(Run({"--interface", "grablinexxl", "list"}).status, 2);
+}
+
+TEST_F(ToolCli, OutputDirectoryThatCannotBeMade) {
+  const std::string file = WriteFile("taken", "x");
+  ProcessResult result = Own("grab", {"--out", file, "--frames", "1"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err.find("--out: cannot make directory '" + file + "'"), 0u) << result.err;
+}
+
+TEST_F(ToolCli, ListShowsTheDefaultSystem) {
+  ProcessResult result = Own("list");
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("boards (the simulator's default system):"), std::string::npos);
+  EXPECT_NE(
+      result.out.find("  R64:0   R64     R64-CL  cl     2      0       0          built-in\n"),
+      std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("device 'default' opens R64:0 with " GRABLINE_TOOL_INTERFACE "\n"),
+            std::string::npos);
+  EXPECT_NE(result.out.find("camera files:\n  " GRABLINE_SOURCE_DIR "/cameras:"),
+            std::string::npos);
+}
+
+TEST_F(ToolCli, ListShowsASystemFileAndWhoSeesGn2) {
+  const std::string system = WriteFile(
+      "system.txt",
+      "family=Gn2 model=GN2-CXP kinds=cxp ports=4 switch=1 connector=1\n"
+      "family=Raven model=RV held=yes\n"
+      "family=R64 model=R64-NEON kinds=cl,neon_switchable ports=2 switch=3 connector=7\n");
+  ProcessResult result = Own("list", {"--system", system});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("boards (system file " + system + "):"), std::string::npos);
+  EXPECT_NE(result.out.find("Raven:0  Raven"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("held by another process"), std::string::npos);
+  EXPECT_NE(result.out.find("R64:0    R64     R64-NEON  cl,neon_switchable  2      3       7"),
+            std::string::npos)
+      << result.out;
+  const bool xl = std::string(GRABLINE_TOOL_INTERFACE) == "grablinexl";
+  EXPECT_EQ(result.out.find("not seen by") == std::string::npos, xl) << result.out;
+  // "default" takes the first family searched: Raven before R64, and Gn2 is searched last.
+  EXPECT_NE(result.out.find("device 'default' opens Raven:0"), std::string::npos);
+}
+
+TEST_F(ToolCli, ABrokenSystemFileFailsTheListing) {
+  const std::string system = WriteFile("bad.txt", "family=R64 model=X colour=red\n");
+  ProcessResult result = Run({"list", "--system", system});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find("  none\n"), std::string::npos);
+  EXPECT_NE(result.err.find("list: system file " + system + ": line 1: unknown key 'colour'"),
+            std::string::npos)
+      << result.err;
+}
+
+TEST_F(ToolCli, AnInterfaceOfAnotherHostRunsInItsOwnBinary) {
+  for (const std::string &interface : kInterfaces) {
+    ProcessResult result = Run({"list", "--interface", interface});
+    EXPECT_EQ(result.status, 0) << interface << ": " << result.err;
+    EXPECT_NE(result.out.find("opens R64:0 with " + interface + "\n"), std::string::npos)
+        << result.out;
+  }
+}
+
+}  // namespace
+}  // namespace grabline::testing
