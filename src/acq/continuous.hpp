@@ -1,9 +1,19 @@
 // continuous.hpp — the continuous-grab worker that keeps the ring filling.
 #pragma once
 
+#include <cstdint>
+
 #include "tarvel.h"
 
 namespace grabline {
+
+// continuous_grabbing "enable" / "disable".
+Terr EnableContinuousGrabbing(TFgInstance *fginst);
+Terr DisableContinuousGrabbing(TFgInstance *fginst);
+
+// Marks the frame just filled with the board's time stamp (words at the ends
+// of its first and last lines).
+Terr WriteSoftwareTimestamps(TFgInstance *fginst, uint64_t stamp);
 
 // Stops the worker (close, ring changes): its wait is cancelled and its end
 // awaited.

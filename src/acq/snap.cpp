@@ -162,6 +162,9 @@ Terr WaitNextBufferSnap(TFgInstance *fginst, uint32_t *index) {
           return FG_ERR_GRAB;
         }
       } else if (age > inst.max_age) {
+        // The finished frame is too old: its buffer is passed over so the
+        // fresh snap's frame is the one delivered.
+        Advance(inst);
         deliver_after_start = true;
       } else {
         step = Step::kDeliver;
@@ -188,7 +191,9 @@ Terr WaitNextBufferSnap(TFgInstance *fginst, uint32_t *index) {
       case Waited::kFrame: break;
     }
     if (check_age && AgeMs(inst) > inst.max_age) {
-      // The frame is older than the caller accepts: take a fresh one.
+      // The frame is older than the caller accepts: pass over its buffer and
+      // take a fresh one.
+      Advance(inst);
       if (!StartSnap(s)) {
         PrintError("CiConAqCommand failed I.");
         return FG_ERR_GRAB;

@@ -116,7 +116,8 @@ struct InstanceRecord {
   os::Thread *frame_done_thread = nullptr;
   os::Thread *exposure_done_thread = nullptr;
   os::Thread *cg_thread = nullptr;
-  os::Semaphore *cg_semaphore = nullptr;
+  std::atomic<os::Semaphore *> cg_semaphore{nullptr};
+  uint32_t cg_semaphore_max = 0;
   std::atomic<uint8_t> frame_done_running{0};
   std::atomic<uint8_t> exposure_done_running{0};
 

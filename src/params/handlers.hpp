@@ -12,6 +12,13 @@ Terr GetShowInternalErrors(GetCall &call);
 Terr SetDebugOutput(SetCall &call);
 Terr SetNumSimultaneousCameras(SetCall &call);
 Terr GetNumSimultaneousCameras(GetCall &call);
+Terr GetRevision(GetCall &call);
+Terr GetCameraConnected(GetCall &call);
+Terr GetDescription(GetCall &call);  // the "..._description" help texts
+
+// Port and region (region_params.cpp).
+Terr SetPort(SetCall &call);
+Terr SetRegion(SetCall &call);  // image_width, image_height, start_column, start_row
 
 // Ring (ring_params.cpp).
 Terr SetNumBuffers(SetCall &call);
@@ -43,6 +50,25 @@ Terr SetWaitFrameExposureTimeout(SetCall &call);
 Terr GetWaitFrameExposureTimeout(GetCall &call);
 Terr GetEndOfExposure(GetCall &call);
 Terr GetLastLinesToGo(GetCall &call);
+
+// Continuous grabbing (continuous_params.cpp).
+Terr SetContinuousGrabbing(SetCall &call);
+Terr GetContinuousGrabbing(GetCall &call);
+Terr SetOverwriteMethod(SetCall &call);
+Terr GetOverwriteMethod(GetCall &call);
+Terr SetRingBufferStopMargin(SetCall &call);
+Terr GetRingBufferStopMargin(GetCall &call);
+Terr GetNumFreeBuffers(GetCall &call);
+Terr GetNextBufferAcquired(GetCall &call);
+Terr GetNextBufferReturned(GetCall &call);
+Terr GetNextBufferAcquiredAbs(GetCall &call);
+Terr GetNextBufferReturnedAbs(GetCall &call);
+Terr GetNumBuffersOverwritten(GetCall &call);
+Terr SetFlushBuffers(SetCall &call);
+Terr SetResetAbsBufferIndex(SetCall &call);
+Terr GetResetAbsBufferIndex(GetCall &call);
+Terr SetBufferData(SetCall &call);
+Terr SetSoftwareTimestamp(SetCall &call);
 
 // Event threads and callbacks (event_params.cpp).
 Terr SetOverflowThread(SetCall &call);

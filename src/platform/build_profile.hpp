@@ -21,6 +21,9 @@ struct BuildProfile {
   bfsdk::SdkVersion sdk;
   const bfsdk::RegisterIds &reg;
   const char *source_file;     // file name the host's error hook and spy see
+  const char *revision;        // the interface revision
+  const char *revision_date;   // and the date it was built
+  const char *camera_suffixes; // camera file kinds offered by the camera-type query
 
   // Board families searched at open (a mask of CISYS_TYPE_*) and the family
   // set handed to the switch/connector search.
@@ -35,6 +38,7 @@ struct BuildProfile {
   bool has_software_timestamps;  // worker waits with CiSignalWaitEx
   bool has_stitch_share;         // multi-camera stitching share
   bool has_fine_rate;            // ticks_per_second answers a value
+  bool cxp_link_status;          // camera_connected reads the CoaXPress link
   bool sdk_debug_output;         // diagnostics through BFOutputDebugString
   bool serial_by_board_handle;   // else by the configured-device index
   bool status_for_raven;         // acquisition status also for board type 32
@@ -57,6 +61,9 @@ inline constexpr BuildProfile kXlProfile{
     .sdk = bfsdk::SdkVersion::kXl,
     .reg = bfsdk::kRegistersXl,
     .source_file = ".\\CIOBitflow",
+    .revision = "6.5",
+    .revision_date = "May 20 2021",
+    .camera_suffixes = "cam;r64;rcl;rvc;anlg;bfml;dif",
     .families = CISYS_TYPE_RR | CISYS_TYPE_RV | CISYS_TYPE_R64 | CISYS_TYPE_GN2,
     .switch_families = 208,
     .has_gn2 = true,
@@ -66,6 +73,7 @@ inline constexpr BuildProfile kXlProfile{
     .has_software_timestamps = true,
     .has_stitch_share = true,
     .has_fine_rate = true,
+    .cxp_link_status = true,
     .sdk_debug_output = true,
     .serial_by_board_handle = true,
     .status_for_raven = false,
@@ -85,6 +93,9 @@ inline constexpr BuildProfile kStandardProfile{
     .sdk = bfsdk::SdkVersion::kStandard,
     .reg = bfsdk::kRegistersStandard,
     .source_file = "CIOBitflow",
+    .revision = "13.0.4",
+    .revision_date = "Jan 29 2020",
+    .camera_suffixes = "cam;r64;rcl;rvc;anlg",
     .families = CISYS_TYPE_RR | CISYS_TYPE_RV | CISYS_TYPE_R64,
     .switch_families = 112,
     .has_gn2 = false,
@@ -94,6 +105,7 @@ inline constexpr BuildProfile kStandardProfile{
     .has_software_timestamps = false,
     .has_stitch_share = false,
     .has_fine_rate = false,
+    .cxp_link_status = false,
     .sdk_debug_output = false,
     .serial_by_board_handle = false,
     .status_for_raven = false,
@@ -113,6 +125,9 @@ inline constexpr BuildProfile kParProfile{
     .sdk = bfsdk::SdkVersion::kPar,
     .reg = bfsdk::kRegistersPar,
     .source_file = ".\\CIOBitflow",
+    .revision = "3.9",
+    .revision_date = "Jan 29 2020",
+    .camera_suffixes = "cam;r64;rcl;rvc;anlg",
     .families = CISYS_TYPE_RR | CISYS_TYPE_RV | CISYS_TYPE_R64,
     .switch_families = 80,
     .has_gn2 = false,
@@ -122,6 +137,7 @@ inline constexpr BuildProfile kParProfile{
     .has_software_timestamps = false,
     .has_stitch_share = false,
     .has_fine_rate = false,
+    .cxp_link_status = false,
     .sdk_debug_output = false,
     .serial_by_board_handle = true,
     .status_for_raven = true,

@@ -5,9 +5,6 @@
 
 namespace grabline {
 
-Terr FGInfo(Tproc_handle, int32_t, const char **, Tcpar **, int32_t *) {
-  return FG_ERR_UNSUPPORTED;
-}
 Terr FGSetLut(Tproc_handle, TFgInstance *, int32_t *, int32_t *, int32_t *, int32_t) {
   return FG_ERR_UNSUPPORTED;
 }

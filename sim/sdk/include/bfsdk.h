@@ -215,6 +215,8 @@ BFSDK_EXPORT void BFErrorShow(Bd board);
 BFSDK_EXPORT void BFOutputDebugString(const char *text);
 BFSDK_EXPORT int BFsprintf(char *buffer, size_t size, const char *format, ...)
     __attribute__((format(printf, 3, 4)));
+/* Non-zero when the SDK was built for a target without board information. */
+BFSDK_EXPORT BFRC BFGetBuildTarget(uint32_t *target);
 BFSDK_EXPORT uint64_t BFTick(void);                              /* milliseconds since an epoch */
 BFSDK_EXPORT uint32_t BFTickDelta(uint64_t start, uint64_t end); /* ms between two ticks */
 

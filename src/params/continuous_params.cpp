@@ -1,0 +1,170 @@
+// Parameters of continuous grabbing.
+#include <cstring>
+
+#include "acq/continuous.hpp"
+#include "board/family.hpp"
+#include "board/process_objects.hpp"
+#include "params/handlers.hpp"
+#include "plugin/error_report.hpp"
+
+namespace grabline {
+
+Terr SetContinuousGrabbing(SetCall &call) {
+  bool on = false;
+  const Terr result = ReadFlag(call.first(), "enable", "disable", &on);
+  if (result != FG_OK) return result;
+  return on ? EnableContinuousGrabbing(call.fginst) : DisableContinuousGrabbing(call.fginst);
+}
+
+Terr GetContinuousGrabbing(GetCall &call) {
+  AnswerFlag(call, call.inst->continuous_grabbing != 0, "enable", "disable");
+  return FG_OK;
+}
+
+Terr SetOverwriteMethod(SetCall &call) {
+  const Tcpar &value = call.first();
+  if (value.type != TPAR_STRING || value.par.s == nullptr) return FG_ERR_PARAM_TYPE;
+  if (EqualsIgnoreCase(value.par.s, "abort")) {
+    call.inst->overwrite_method = kOverwriteAbort;
+  } else if (EqualsIgnoreCase(value.par.s, "ignore")) {
+    call.inst->overwrite_method = kOverwriteIgnore;
+  } else if (EqualsIgnoreCase(value.par.s, "holdoff")) {
+    PrintError("The holdoff overwrite method is not supported");
+    return FG_ERR_UNSUPPORTED;
+  } else {
+    return FG_ERR_PARAM_VALUE;
+  }
+  return FG_OK;
+}
+
+Terr GetOverwriteMethod(GetCall &call) {
+  AnswerFlag(call, call.inst->overwrite_method != kOverwriteAbort, "ignore", "abort");
+  return FG_OK;
+}
+
+Terr SetRingBufferStopMargin(SetCall &call) {
+  const Tcpar &value = call.first();
+  if (value.type != TPAR_INT) return FG_ERR_PARAM_TYPE;
+  InstanceRecord &inst = *call.inst;
+  if (inst.continuous_grabbing != 0) {
+    PrintError(
+        "The ring buffer stop margin can not be changed while continuous grabbing is enabled.");
+    return FG_ERR_BOARD;
+  }
+  if (value.par.l < 1 || value.par.l > inst.numBuffers) return FG_ERR_PARAM_VALUE;
+  inst.ring_buffer_stop_margin = static_cast<uint32_t>(value.par.l);
+  return FG_OK;
+}
+
+Terr GetRingBufferStopMargin(GetCall &call) {
+  AnswerInt(call, call.inst->ring_buffer_stop_margin.load());
+  return FG_OK;
+}
+
+Terr GetNumFreeBuffers(GetCall &call) {
+  InstanceRecord &inst = *call.inst;
+  if (inst.continuous_grabbing == 0) {
+    PrintError(
+        "The parameter 'num_free_buffers' is only supported together with 'continuous_grabbing'.");
+    return FG_ERR_GET_FAILED;
+  }
+  int64_t free = 0;
+  for (uint32_t i = 0; i < inst.numBuffers; ++i) free += inst.State[i] == BufFree ? 1 : 0;
+  AnswerInt(call, free);
+  return FG_OK;
+}
+
+Terr GetNextBufferAcquired(GetCall &call) {
+  AnswerInt(call, call.inst->next_buffer_acquired.load());
+  return FG_OK;
+}
+Terr GetNextBufferReturned(GetCall &call) {
+  AnswerInt(call, call.inst->next_buffer_returned.load());
+  return FG_OK;
+}
+Terr GetNextBufferAcquiredAbs(GetCall &call) {
+  AnswerInt(call, call.inst->next_buffer_acquired_abs.load());
+  return FG_OK;
+}
+Terr GetNextBufferReturnedAbs(GetCall &call) {
+  AnswerInt(call, call.inst->next_buffer_returned_abs.load());
+  return FG_OK;
+}
+Terr GetNumBuffersOverwritten(GetCall &call) {
+  AnswerInt(call, call.inst->num_buffers_overwritten.load());
+  return FG_OK;
+}
+
+Terr SetFlushBuffers(SetCall &call) {
+  InstanceRecord &inst = *call.inst;
+  if (inst.continuous_grabbing == 0 || inst.cg_semaphore == nullptr) {
+    PrintError("Flushing buffers in only valid in continuous grab mode.\n");
+    return FG_ERR_BOARD;
+  }
+  // Every filled buffer is given up, and the counts that track them with it.
+  os::LockMutex(g_cg_list_mutex, os::kInfinite);
+  while (os::WaitSemaphore(inst.cg_semaphore, 0) == os::WaitResult::kSignalled) {
+  }
+  for (uint32_t i = 0; i < inst.numBuffers; ++i) {
+    uint32_t acquired = BufAcquired;
+    inst.State[i].compare_exchange_strong(acquired, BufFree);
+  }
+  inst.next_buffer_returned = inst.next_buffer_acquired.load();
+  inst.frames_pending = 0;
+  os::UnlockMutex(g_cg_list_mutex);
+  return FG_OK;
+}
+
+namespace {
+// The acquired count restarts at 0; the returned count keeps its distance to
+// it, so the number of unreturned buffers stays right.
+void ResetAbsoluteIndex(InstanceRecord &inst) {
+  const uint32_t acquired = inst.next_buffer_acquired_abs;
+  const uint32_t returned = inst.next_buffer_returned_abs;
+  inst.next_buffer_acquired_abs = 0;
+  inst.next_buffer_returned_abs = returned - acquired;
+}
+}  // namespace
+
+Terr SetResetAbsBufferIndex(SetCall &call) {
+  ResetAbsoluteIndex(*call.inst);
+  return FG_OK;
+}
+
+Terr GetResetAbsBufferIndex(GetCall &call) {
+  InstanceRecord &inst = *call.inst;
+  ResetAbsoluteIndex(inst);
+  AnswerInt(call, IsGn2(inst) ? 0 : BFRegPeek(inst.board->handle, kProfile.reg.acq_busy));
+  return FG_OK;
+}
+
+Terr SetBufferData(SetCall &call) {
+  const Tcpar &value = call.first();
+  if (value.type != TPAR_INT) return FG_ERR_PARAM_TYPE;
+  InstanceRecord &inst = *call.inst;
+  const int byte = static_cast<int>(value.par.l & 0xFF);
+  for (uint32_t i = 0; i < inst.numBuffers; ++i) {
+    if (inst.InstFrameBuffer != nullptr && inst.InstFrameBuffer[i] != nullptr) {
+      std::memset(inst.InstFrameBuffer[i], byte, inst.sizeBuffer);
+    }
+    if (inst.FrameBuffer30Bit != nullptr && inst.FrameBuffer30Bit[i] != nullptr) {
+      std::memset(inst.FrameBuffer30Bit[i], byte, inst.sizeBuffer30Bit);
+    }
+  }
+  return FG_OK;
+}
+
+Terr SetSoftwareTimestamp(SetCall &call) {
+  const Tcpar &value = call.first();
+  if (value.type != TPAR_STRING || value.par.s == nullptr) return FG_ERR_PARAM_TYPE;
+  if constexpr (!kProfile.has_software_timestamps) {
+    PrintError("Software time stamp is not supported for this version of the BitFlow SDK.");
+    return FG_ERR_OPERATION_FAILED;
+  }
+  bool on = false;
+  const Terr result = ReadFlag(value, "true", "false", &on);
+  if (result == FG_OK) call.inst->software_timestamp = on ? 1 : 0;
+  return result;
+}
+
+}  // namespace grabline

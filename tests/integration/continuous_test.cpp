@@ -1,0 +1,183 @@
+// Continuous grabbing: the worker, the ring's accounting, the overwrite
+// methods.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "support/plugin_fixture.hpp"
+
+namespace grabline {
+namespace {
+
+using testing::PluginTest;
+using testing::ProcessThreads;
+using tarvel::Value;
+
+template <typename Read>
+bool Eventually(Read read) {
+  for (int i = 0; i < 1000; ++i) {
+    if (read()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return false;
+}
+
+class ThreadedContinuous : public PluginTest {
+ protected:
+  tarvel::Instance *OpenRing(uint32_t buffers, uint32_t margin = 1, const char *method = "abort") {
+    instance_ = OpenOk("gray8.cam");
+    if (instance_ == nullptr) return nullptr;
+    bfsim::SetManualClock(0, true);
+    EXPECT_EQ(instance_->SetParam("num_buffers", Value::Int(buffers)), kOk);
+    EXPECT_EQ(instance_->SetParam("ring_buffer_stop_margin", Value::Int(margin)), kOk);
+    EXPECT_EQ(instance_->SetParam("overwrite_method", Value::Str(method)), kOk);
+    threads_before_enable_ = ProcessThreads();
+    EXPECT_EQ(instance_->SetParam("continuous_grabbing", Value::Str("enable")), kOk);
+    return instance_;
+  }
+  int64_t Get(const char *name) {
+    std::vector<Value> values;
+    const Terr result = instance_->GetParam(name, &values);
+    return result == kOk && !values.empty() ? values[0].i : -1;
+  }
+  // Frames are produced at once; the worker takes them in its own time.
+  void Produce(uint32_t frames) {
+    const int64_t before = Get("next_buffer_acquired_abs");
+    ASSERT_EQ(bfsim::DeliverFrames(0, frames), frames);
+    ASSERT_TRUE(Eventually([&] { return Get("next_buffer_acquired_abs") >= before + frames; }));
+  }
+  uint64_t FrameOf(const tarvel::Image &image) {
+    // Frame numbers up to 255 read back from the first pixel's pattern.
+    const uint64_t first = static_cast<uint64_t>(image.at(0, 0));
+    for (uint64_t f = 0; f < 256; ++f) {
+      if (bfsim::PatternValue(f, 0, 0, 0, 8) == first) return f;
+    }
+    return 999;
+  }
+  tarvel::Instance *instance_ = nullptr;
+  int threads_before_enable_ = 0;
+};
+
+TEST_F(ThreadedContinuous, FreeBuffersAfterEnablingEqualTheRing) {
+  ASSERT_NE(OpenRing(6), nullptr);
+  EXPECT_EQ(Get("num_free_buffers"), 6);
+  std::vector<Value> words;
+  ASSERT_EQ(instance_->GetParam("continuous_grabbing", &words), kOk);
+  EXPECT_EQ(words.at(0).s, "enable");
+  EXPECT_EQ(instance_->SetParam("num_buffers", Value::Int(4)), FG_ERR_BOARD);
+  EXPECT_EQ(instance_->SetParam("ring_buffer_stop_margin", Value::Int(2)), FG_ERR_BOARD);
+  ASSERT_EQ(instance_->SetParam("continuous_grabbing", Value::Str("disable")), kOk);
+  std::vector<Value> none;
+  EXPECT_EQ(instance_->GetParam("num_free_buffers", &none), FG_ERR_GET_FAILED);
+}
+
+TEST_F(ThreadedContinuous, EveryFrameArrivesOnceAndInOrder) {
+  ASSERT_NE(OpenRing(8), nullptr);
+  uint64_t next = 0;
+  for (int round = 0; round < 400; ++round) {
+    const uint32_t waiting = 1 + round % 3;  // up to three frames wait at once
+    Produce(waiting);
+    for (uint32_t k = 0; k < waiting; ++k, ++next) {
+      std::vector<tarvel::Image> images;
+      ASSERT_EQ(instance_->Grab(&images), kOk) << "frame " << next;
+      ASSERT_EQ(FrameOf(images.at(0)), next % 256) << "frame " << next;
+    }
+  }
+  EXPECT_EQ(Get("num_buffers_overwritten"), 0);
+  EXPECT_EQ(Get("next_buffer_returned_abs"), static_cast<int64_t>(next));
+}
+
+TEST_F(ThreadedContinuous, AbortStopsTheWorkerAtTheFifthFrameOfFour) {
+  tarvel::SetLowError(true);
+  ASSERT_NE(OpenRing(4), nullptr);
+  Produce(4);
+  EXPECT_EQ(Get("num_free_buffers"), 0);
+  ASSERT_EQ(bfsim::DeliverFrames(0, 1), 1u);
+  ASSERT_TRUE(Eventually([&] { return ProcessThreads() <= threads_before_enable_; }));
+  const auto printed = tarvel::PrintedMessages();
+  EXPECT_NE(std::find(printed.begin(), printed.end(),
+                      "Acquiring thread caught up with processing thread, aborting"),
+            printed.end());
+  tarvel::ClearLogs();
+  std::vector<tarvel::Image> images;
+  EXPECT_EQ(instance_->Grab(&images), FG_ERR_GRAB);
+  EXPECT_EQ(tarvel::PrintedMessages(), std::vector<std::string>{"CGRunning or CGOBMAbort."});
+}
+
+TEST_F(ThreadedContinuous, MarginTwoStopsOneFrameEarlier) {
+  tarvel::SetLowError(true);
+  ASSERT_NE(OpenRing(4, 2), nullptr);
+  Produce(3);
+  ASSERT_EQ(bfsim::DeliverFrames(0, 1), 1u);
+  ASSERT_TRUE(Eventually([&] { return ProcessThreads() <= threads_before_enable_; }));
+  EXPECT_EQ(Get("next_buffer_acquired_abs"), 3);
+}
+
+TEST_F(ThreadedContinuous, IgnoreKeepsTheNewestAndCountsTheDropped) {
+  ASSERT_NE(OpenRing(4, 1, "ignore"), nullptr);
+  Produce(10);
+  EXPECT_EQ(Get("num_buffers_overwritten"), 6);
+  std::vector<tarvel::Image> images;
+  int delivered = 0;
+  uint64_t last = 0;
+  while (Get("next_buffer_returned_abs") < Get("next_buffer_acquired_abs")) {
+    ASSERT_EQ(instance_->Grab(&images), kOk);
+    last = FrameOf(images.at(0));
+    ++delivered;
+  }
+  EXPECT_EQ(last, 9u);
+  EXPECT_EQ(delivered + Get("num_buffers_overwritten"), 10);
+}
+
+TEST_F(ThreadedContinuous, FlushForgetsEveryWaitingFrame) {
+  ASSERT_NE(OpenRing(6), nullptr);
+  Produce(3);
+  EXPECT_EQ(instance_->SetParam("do_flush_buffers", std::vector<Value>{}), kOk);
+  EXPECT_EQ(Get("num_free_buffers"), 6);
+  EXPECT_EQ(Get("next_buffer_returned"), Get("next_buffer_acquired"));
+  Produce(1);
+  std::vector<tarvel::Image> images;
+  ASSERT_EQ(instance_->Grab(&images), kOk);
+  EXPECT_EQ(FrameOf(images.at(0)), 3u);
+}
+
+TEST_F(ThreadedContinuous, CloseStopsAWaitingWorker) {
+  ASSERT_NE(OpenRing(4), nullptr);
+  Produce(2);
+  ASSERT_EQ(Close(instance_), kOk);
+}
+
+TEST_F(ThreadedContinuous, SoftwareTimestampsLandInTheFrame) {
+  ASSERT_NE(OpenRing(4), nullptr);
+  ASSERT_EQ(instance_->SetParam("continuous_grabbing", Value::Str("disable")), kOk);
+  tarvel::SetLowError(true);
+  const Terr result = instance_->SetParam("software_timestamp", Value::Str("true"));
+  if constexpr (!kProfile.has_software_timestamps) {
+    EXPECT_EQ(result, FG_ERR_OPERATION_FAILED);
+    EXPECT_EQ(tarvel::PrintedMessages(),
+              std::vector<std::string>{
+                  "Software time stamp is not supported for this version of the BitFlow SDK."});
+    return;
+  }
+  ASSERT_EQ(result, kOk);
+  ASSERT_EQ(instance_->SetParam("continuous_grabbing", Value::Str("enable")), kOk);
+  Produce(1);
+  std::vector<tarvel::Image> images;
+  ASSERT_EQ(instance_->Grab(&images), kOk);
+  const tarvel::Image &image = images.at(0);
+  const int32_t w = image.width(), h = image.height();
+  auto word = [&](int32_t line) {
+    uint32_t value = 0;
+    for (int b = 0; b < 4; ++b) {
+      value |= static_cast<uint32_t>(image.at(w - 4 + b, line)) << (8 * b);
+    }
+    return value;
+  };
+  EXPECT_EQ(word(0), 0x01234567u);
+  EXPECT_EQ(word(1), 0u);  // the count of frames acquired before this one
+  EXPECT_EQ(word(h - 1), 0x89ABCDEFu);
+}
+
+}  // namespace
+}  // namespace grabline
