@@ -107,6 +107,15 @@ TEST_F(ToolCli, OutputDirectoryThatCannotBeMade) {
   ProcessResult result = Own("grab", {"--out", file, "--frames", "1"});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err.find("--out: cannot make directory '" + file + "'"), 0u) << result.err;
+  EXPECT_TRUE(result.out.empty());
+  // With --json a run that never started still prints its one object.
+  ProcessResult json = Own("grab", {"--out", file, "--frames", "1", "--json"});
+  EXPECT_EQ(json.status, 1);
+  std::optional<FlatJson> summary = ParseFlatJson(json.out);
+  ASSERT_TRUE(summary.has_value()) << json.out;
+  EXPECT_FALSE((*summary)["ok"].boolean);
+  EXPECT_EQ((*summary)["frames"].number, 0);
+  EXPECT_EQ((*summary)["error"].text.find("--out: cannot make directory"), 0u);
 }
 
 TEST_F(ToolCli, ListShowsTheDefaultSystem) {

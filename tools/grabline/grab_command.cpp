@@ -1,10 +1,13 @@
 // grabline grab: open, configure, grab, save, report.
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "code_names.hpp"
 #include "commands.hpp"
@@ -46,12 +49,30 @@ const char *ModeName(GrabMode mode) {
   return "?";
 }
 
-// The parameters the options ask for, in a fixed order before the first grab: ring,
-// time-out, volatile, then every --set in the order given, then the mode.
-bool Configure(tarvel::Instance &instance, const Options &options) {
-  if (options.buffers && !SetParam(instance, "num_buffers", {ParamValue::Int(*options.buffers)})) {
-    return false;
+// Continuous grabbing starts with a ring this large unless --buffers says otherwise.
+constexpr int32_t kContinuousBuffers = 8;
+
+bool SetsParam(const Options &options, std::string_view name) {
+  for (const ParamOp &op : options.ops) {
+    if (op.name.size() == name.size() &&
+        std::equal(name.begin(), name.end(), op.name.begin(), [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) ==
+                 std::tolower(static_cast<unsigned char>(b));
+        })) {
+      return true;
+    }
   }
+  return false;
+}
+
+// The parameters the options ask for, in a fixed order before the first grab: ring,
+// time-out, volatile, the defaults of continuous grabbing, every --set in the order
+// given (so that they win), then the mode.
+bool Configure(tarvel::Instance &instance, const Options &options) {
+  const bool continuous = options.mode == GrabMode::kContinuous;
+  std::optional<int32_t> buffers = options.buffers;
+  if (!buffers && continuous) buffers = kContinuousBuffers;
+  if (buffers && !SetParam(instance, "num_buffers", {ParamValue::Int(*buffers)})) return false;
   if (options.timeout_ms &&
       !SetParam(instance, "grab_timeout", {ParamValue::Int(*options.timeout_ms)})) {
     return false;
@@ -59,18 +80,23 @@ bool Configure(tarvel::Instance &instance, const Options &options) {
   if (options.volatile_images && !SetParam(instance, "volatile", {ParamValue::Str("enable")})) {
     return false;
   }
+  // A tool that falls behind should count the frames it lost, not stop the board.
+  if (continuous && !SetsParam(options, "overwrite_method") &&
+      !SetParam(instance, "overwrite_method", {ParamValue::Str("ignore")})) {
+    return false;
+  }
   for (const ParamOp &op : options.ops) {
     if (!SetParam(instance, op.name, op.values)) return false;
   }
-  if (options.mode != GrabMode::kContinuous) return true;
+  if (!continuous) return true;
   StartOperation();
   const Terr result = instance.SetParam("continuous_grabbing", tarvel::Value::Str("enable"));
   if (Succeeded(result)) return true;
   ReportFailure("continuous_grabbing", result);
   if (result == kCodeUnsupported) {
     std::fprintf(stderr,
-                 "  --mode continuous: this build of the plug-in does not grab continuously "
-                 "yet; --mode snap and --mode async do\n");
+                 "  --mode continuous: this build of the plug-in does not grab continuously; "
+                 "--mode snap and --mode async do\n");
   }
   return false;
 }
@@ -82,11 +108,14 @@ FrameTime TimeOf(const tarvel::Image &image) {
 
 class GrabRun {
  public:
-  GrabRun(const Options &options, const ToolContext &context, tarvel::Instance &instance)
-      : options_(options), context_(context), instance_(instance) {}
+  // Fills in `summary` as the run goes.
+  GrabRun(const Options &options, const ToolContext &context, tarvel::Instance &instance,
+          GrabSummary &summary)
+      : options_(options), context_(context), instance_(instance), summary_(summary) {}
 
   void Run();
-  int Finish(GrabSummary *summary);
+  // Ends continuous grabbing, writes the contact sheet; returns the exit status.
+  int Finish();
 
  private:
   double Elapsed() const {
@@ -120,7 +149,7 @@ class GrabRun {
   GrabCounts counts_;
   uint64_t timeouts_in_row_ = 0;
   ContactSheet sheet_;
-  GrabSummary summary_;
+  GrabSummary &summary_;
   std::string error_;
 };
 
@@ -220,7 +249,7 @@ void GrabRun::ShowProgress(bool last) {
   std::fflush(stderr);
 }
 
-int GrabRun::Finish(GrabSummary *summary) {
+int GrabRun::Finish() {
   summary_.seconds = Elapsed();
   if (options_.mode == GrabMode::kContinuous) {
     std::vector<ParamValue> overwritten;
@@ -244,49 +273,63 @@ int GrabRun::Finish(GrabSummary *summary) {
   }
   summary_.counts = counts_;
   summary_.error = error_;
-  *summary = summary_;
   if (error_ == "interrupted") return kExitInterrupted;
   return error_.empty() ? kExitOk : kExitFailed;
 }
 
 }  // namespace
 
+namespace {
+
+// With --json every run prints one object, a run that never started too.
+int NotStarted(const Options &options, GrabSummary summary, std::string error) {
+  if (options.json) {
+    summary.error = std::move(error);
+    std::fprintf(stdout, "%s\n", SummaryJson(summary).c_str());
+  }
+  return kExitFailed;
+}
+
+}  // namespace
+
 int RunGrab(const Options &options, const ToolContext &context) {
+  GrabSummary summary;
+  summary.interface = options.interface;
+  summary.device = options.open.device.value_or("default");
+  summary.camera = options.open.camera.value_or("default");
+  summary.mode = ModeName(options.mode);
+  summary.frames_asked = options.frames;
+  summary.out_dir = options.out;
   if (options.every > 0) {
     std::error_code ec;
     std::filesystem::create_directories(options.out, ec);
     if (ec || !std::filesystem::is_directory(options.out, ec)) {
-      std::fprintf(stderr, "--out: cannot make directory '%s': %s\n",
-                   Printable(options.out).c_str(),
-                   ec ? ec.message().c_str() : "a file of that name is in the way");
-      return kExitFailed;
+      const std::string error = "--out: cannot make directory '" + Printable(options.out) +
+                                "': " + (ec ? ec.message() : "a file of that name is in the way");
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return NotStarted(options, summary, error);
     }
   }
   std::unique_ptr<tarvel::Plugin> plugin = LoadPlugin(options.interface);
-  if (plugin == nullptr) return kExitFailed;
+  if (plugin == nullptr) return NotStarted(options, summary, LastFailure());
   tarvel::Plugin::OpenParams opened;
   std::unique_ptr<tarvel::Instance> instance =
       OpenInstance(*plugin, options.open, context.cameras_dir, &opened);
-  if (instance == nullptr) return kExitFailed;
-  if (!Configure(*instance, options)) return kExitFailed;
+  if (instance == nullptr) return NotStarted(options, summary, LastFailure());
+  summary.device = opened.device;
+  summary.camera = opened.camera_type;
+  if (!Configure(*instance, options)) return NotStarted(options, summary, LastFailure());
 
-  GrabRun run(options, context, *instance);
+  GrabRun run(options, context, *instance, summary);
   run.Run();
-  GrabSummary summary;
-  int status = run.Finish(&summary);
+  int status = run.Finish();
   StartOperation();
   const Terr closed = instance->Close();
   if (!Succeeded(closed)) {
     ReportFailure("close", closed);
-    if (summary.error.empty()) summary.error = "close: " + CodeText(closed);
+    if (summary.error.empty()) summary.error = LastFailure();
     if (status == kExitOk) status = kExitFailed;
   }
-  summary.interface = options.interface;
-  summary.device = opened.device;
-  summary.camera = opened.camera_type;
-  summary.mode = ModeName(options.mode);
-  summary.frames_asked = options.frames;
-  summary.out_dir = options.out;
   const std::string text = options.json ? SummaryJson(summary) : SummaryText(summary);
   std::fprintf(stdout, "%s\n", text.c_str());
   return status;

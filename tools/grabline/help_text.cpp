@@ -58,7 +58,10 @@ a second otherwise; the summary goes to stdout.
 
 constexpr std::string_view kGrabOptions = R"(grab options:
   --mode MODE       snap (default): one snap a frame; async: the next snap starts while
-                    the last frame is saved; continuous: the board fills the ring itself
+                    the last frame is saved; continuous: the board fills the ring itself,
+                    8 buffers unless --buffers, and when the tool falls behind the oldest
+                    frame is dropped and counted (overwrite_method ignore, unless --set
+                    overwrite_method=abort)
   --frames N        frames to grab (default 10 unless --duration is given)
   --duration S      grab for S seconds (with --frames: whichever ends first)
   --timeout MS      grab_timeout: how long one grab waits for its frame

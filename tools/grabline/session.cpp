@@ -10,6 +10,13 @@
 namespace grabline::tool {
 namespace {
 
+std::string last_failure;
+
+void Record(std::string text) {
+  std::fprintf(stderr, "%s\n", text.c_str());
+  last_failure = std::move(text);
+}
+
 // Enough of what the plug-in printed to explain a failure, not a flood.
 constexpr size_t kMaxReportedMessages = 8;
 
@@ -38,12 +45,11 @@ std::unique_ptr<tarvel::Plugin> LoadPlugin(const std::string &interface) {
   std::string error;
   std::unique_ptr<tarvel::Plugin> plugin = tarvel::Plugin::Load(interface, &error);
   if (plugin == nullptr) {
-    std::fprintf(stderr, "load %s: %s\n", interface.c_str(), Printable(error).c_str());
+    Record("load " + interface + ": " + Printable(error));
     return nullptr;
   }
   if (!Succeeded(plugin->init_result())) {
-    std::fprintf(stderr, "load %s: FGInit: %s\n", interface.c_str(),
-                 CodeText(plugin->init_result()).c_str());
+    Record("load " + interface + ": FGInit: " + CodeText(plugin->init_result()));
     return nullptr;
   }
   // The plug-in explains its failures in printed messages only while this is on.
@@ -74,8 +80,10 @@ std::unique_ptr<tarvel::Instance> OpenInstance(tarvel::Plugin &plugin, const Ope
 
 void StartOperation() { tarvel::ClearLogs(); }
 
+const std::string &LastFailure() { return last_failure; }
+
 void ReportFailure(std::string_view what, Terr code) {
-  std::fprintf(stderr, "%s: %s\n", Printable(what).c_str(), CodeText(code).c_str());
+  Record(Printable(what) + ": " + CodeText(code));
   const std::vector<std::string> messages = tarvel::PrintedMessages();
   const size_t first =
       messages.size() > kMaxReportedMessages ? messages.size() - kMaxReportedMessages : 0;

@@ -31,6 +31,9 @@ std::unique_ptr<tarvel::Instance> OpenInstance(tarvel::Plugin &plugin, const Ope
 void StartOperation();
 // Prints "WHAT: CODE" and the plug-in's own messages since StartOperation().
 void ReportFailure(std::string_view what, Terr code);
+// The first line of the last failure this file reported ("open: FG_ERR_BOARD (5312)"),
+// for summaries that carry the error.
+const std::string &LastFailure();
 
 // One --set or --get; a failure is reported as "NAME: CODE".
 bool SetParam(tarvel::Instance &instance, const std::string &name,
