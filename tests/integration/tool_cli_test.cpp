@@ -1,60 +1,18 @@
 // The grabline tool run as users run it: a child process, its exit status, what it
 // prints and the files it writes.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "support/flat_json.hpp"
-#include "support/png_read.hpp"
-#include "support/subprocess.hpp"
+#include "support/tool_cli_fixture.hpp"
 
 namespace grabline::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Interfaces in the tool's order; each test executable runs its own build's binary.
-const std::vector<std::string> kInterfaces = {"grablinexl", "grabline", "pargrabline"};
-
-class ToolCli : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("grabline_cli_" + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  // The tool with `args` as given, in a clean environment apart from `env`.
-  ProcessResult Run(std::vector<std::string> args, const EnvChanges &env = {}) {
-    args.insert(args.begin(), GRABLINE_TOOL_PATH);
-    EnvChanges changes = {{"GRABLINE_SIM_SYSTEM", std::nullopt},
-                          {"GRABLINE_CAMERAS", std::nullopt},
-                          {"GRABLINE_TOOL_REEXEC", std::nullopt},
-                          {"TARVEL_PRINT_ERRORS", std::nullopt}};
-    for (const auto &[name, value] : env) changes[name] = value;
-    return RunProcess(args, changes);
-  }
-  // `command` with this build's interface.
-  ProcessResult Own(const std::string &command, std::vector<std::string> args = {},
-                    const EnvChanges &env = {}) {
-    args.insert(args.begin(), {"--interface", GRABLINE_TOOL_INTERFACE, command});
-    return Run(args, env);
-  }
-  std::string Path(const std::string &name) const { return (dir_ / name).string(); }
-  std::string WriteFile(const std::string &name, const std::string &text) const {
-    std::ofstream(dir_ / name) << text;
-    return Path(name);
-  }
-
-  fs::path dir_;
-};
+using ToolCli = ToolCliTest;
 
 TEST_F(ToolCli, HelpOfTheToolAndEachCommand) {
   ProcessResult overview = Run({"--help"});
@@ -169,6 +127,70 @@ TEST_F(ToolCli, AnInterfaceOfAnotherHostRunsInItsOwnBinary) {
     EXPECT_NE(result.out.find("opens R64:0 with " + interface + "\n"), std::string::npos)
         << result.out;
   }
+}
+
+TEST_F(ToolCli, AMissingCameraFileNamesTheCode) {
+  ProcessResult result =
+      Own("grab", {"--camera", "no_such_camera.cam", "--frames", "1", "--out", Path("out")});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err.find("open: FG_ERR_BOARD (5312)\n"), 0u) << result.err;
+  EXPECT_NE(result.err.find("camera file 'no_such_camera.cam' not found (looked in the working "
+                            "directory and " GRABLINE_SOURCE_DIR "/cameras)"),
+            std::string::npos)
+      << result.err;
+  EXPECT_TRUE(result.out.empty());
+}
+
+TEST_F(ToolCli, AnUnknownParameterNamesTheCode) {
+  ProcessResult get = Own("param", {"--get", "no_such_parameter"});
+  EXPECT_EQ(get.status, 1);
+  EXPECT_EQ(get.err.find("no_such_parameter: FG_ERR_UNSUPPORTED (5321)\n"), 0u) << get.err;
+  EXPECT_TRUE(get.out.empty());
+  ProcessResult grab = Own("grab", {"--set", "no_such_parameter=1", "--out", Path("out")});
+  EXPECT_EQ(grab.status, 1);
+  EXPECT_EQ(grab.err.find("no_such_parameter: FG_ERR_UNSUPPORTED (5321)\n"), 0u) << grab.err;
+  EXPECT_TRUE(fs::is_empty(Path("out"))) << "nothing grabbed";
+}
+
+TEST_F(ToolCli, BadValuesNameTheParameterAndTheCode) {
+  ProcessResult big = Own("param", {"--set", "grab_timeout=2147483648"});
+  EXPECT_EQ(big.status, 1);
+  EXPECT_EQ(big.err,
+            "grab_timeout: FG_ERR_PARAM_TYPE (5325)\n"
+            "  plug-in: Value must be less than 0x7fffffff.\n");
+  ProcessResult word = Own("param", {"--set", "volatile=maybe"});
+  EXPECT_EQ(word.status, 1);
+  EXPECT_EQ(word.err.find("volatile: FG_ERR_PARAM_VALUE (5326)\n"), 0u) << word.err;
+  ProcessResult type = Own("param", {"--set", "grab_timeout=s:100"});
+  EXPECT_EQ(type.status, 1);
+  EXPECT_EQ(type.err.find("grab_timeout: FG_ERR_PARAM_TYPE (5325)\n"), 0u) << type.err;
+}
+
+TEST_F(ToolCli, ParameterOperationsRunInOrderUntilOneFails) {
+  ProcessResult result =
+      Own("param", {"--set", "grab_timeout=250", "--get", "grab_timeout", "--set",
+                    "dma_direction=bottom-up", "--get", "dma_direction", "--get", "volatile"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "grab_timeout = 250\ndma_direction = bottom-up\nvolatile = disable\n");
+  ProcessResult stopped =
+      Own("param", {"--get", "resnap", "--get", "no_such_parameter", "--get", "volatile"});
+  EXPECT_EQ(stopped.status, 1);
+  EXPECT_EQ(stopped.out, "resnap = false\n");
+  EXPECT_EQ(stopped.err.find("no_such_parameter: FG_ERR_UNSUPPORTED (5321)"), 0u);
+}
+
+TEST_F(ToolCli, InfoAndParameterListFromTheQueries) {
+  ProcessResult info = Own("info");
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_EQ(info.out.find(GRABLINE_TOOL_INTERFACE "\n  FG_QUERY_INFO (2): "), 0u) << info.out;
+  EXPECT_NE(info.out.find("  FG_QUERY_COLOR_SPACE (10): Value list for color space parameter.\n"
+                          "      gray, rgb\n"),
+            std::string::npos)
+      << info.out;
+  ProcessResult list = Own("param", {"list"});
+  EXPECT_EQ(list.status, 0) << list.err;
+  EXPECT_NE(list.out.find("\nrevision read-only\n"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("\nserial_timeout hidden\n"), std::string::npos);
 }
 
 }  // namespace
