@@ -86,7 +86,8 @@ TEST_F(ToolCli, ListShowsTheDefaultSystem) {
       << result.out;
   EXPECT_NE(result.out.find("device 'default' opens R64:0 with " GRABLINE_TOOL_INTERFACE "\n"),
             std::string::npos);
-  EXPECT_NE(result.out.find("camera files:\n  " GRABLINE_SOURCE_DIR "/cameras:"),
+  EXPECT_NE(result.out.find("camera files:\n  " GRABLINE_SOURCE_DIR
+                            "/cameras (camera files directory):\n"),
             std::string::npos);
 }
 

@@ -30,6 +30,8 @@ environment:
 
 constexpr std::string_view kOverviewEnd = R"(
   GRABLINE_SIM_DEBUG   set: the simulator's debug output goes to stderr
+  GRABLINE_REGISTRY    directory tree the plug-in reads registry values from; the
+                       camera-file query's directory is one of them
   TARVEL_PLUGIN_PATH   where the host loads plug-ins from; unset: beside the host library
 
 exit status: 0 done, 1 an operation failed, 2 bad command line

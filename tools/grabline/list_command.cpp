@@ -87,14 +87,17 @@ void PrintBoards(const std::vector<bfsim::BoardDesc> &boards, const InterfaceInf
   }
 }
 
-void PrintCameraFiles(const std::string &dir, const std::vector<std::string> &extensions) {
+void PrintCameraFiles(const std::string &dir, const std::vector<std::string> &extensions,
+                      const std::string &source) {
   std::vector<std::string> names;
   std::string error;
   if (!ListCameraFiles(dir, extensions, &names, &error)) {
-    std::printf("  %s: cannot be read (%s)\n", Printable(dir).c_str(), Printable(error).c_str());
+    std::printf("  %s (%s): cannot be read (%s)\n", Printable(dir).c_str(), source.c_str(),
+                Printable(error).c_str());
     return;
   }
-  std::printf("  %s:%s\n", Printable(dir).c_str(), names.empty() ? " none" : "");
+  std::printf("  %s (%s):%s\n", Printable(dir).c_str(), source.c_str(),
+              names.empty() ? " none" : "");
   for (const std::string &name : names) std::printf("    %s\n", Printable(name).c_str());
 }
 
@@ -126,7 +129,15 @@ void PrintQueriedCameraFiles(const std::string &interface) {
     std::printf("  camera-file query of %s: no directory in its answer\n", interface.c_str());
     return;
   }
-  PrintCameraFiles(info.values[2].s, SplitExtensions(info.values[1].s));
+  const std::string &dir = info.values[2].s;
+  // The query answers a lone backslash when no directory is configured.
+  if (dir.empty() || dir == "\\") {
+    std::printf("  the camera-file query of %s names no directory\n", interface.c_str());
+    return;
+  }
+  PrintCameraFiles(
+      dir, SplitExtensions(info.values[1].s),
+      "camera-file query of " + interface + ", types " + Printable(info.values[1].s, 128));
 }
 
 }  // namespace
@@ -143,7 +154,7 @@ int RunList(const Options &options, const ToolContext &context) {
   if (boards.empty()) std::printf("  none\n");
   if (!boards.empty()) PrintBoards(boards, *FindInterface(options.interface));
   std::printf("camera files:\n");
-  PrintCameraFiles(context.cameras_dir, {});
+  PrintCameraFiles(context.cameras_dir, {}, "camera files directory");
   PrintQueriedCameraFiles(options.interface);
   if (!system_error.empty()) {
     std::fprintf(stderr, "list: %s\n", Printable(system_error).c_str());
