@@ -89,6 +89,7 @@ TEST_F(ToolCli, ListShowsTheDefaultSystem) {
   EXPECT_NE(result.out.find("camera files:\n  " GRABLINE_SOURCE_DIR
                             "/cameras (camera files directory):\n"),
             std::string::npos);
+  EXPECT_NE(result.out.find("\n    gray8.cam\n"), std::string::npos) << result.out;
 }
 
 TEST_F(ToolCli, ListShowsASystemFileAndWhoSeesGn2) {
