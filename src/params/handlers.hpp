@@ -70,6 +70,13 @@ Terr GetResetAbsBufferIndex(GetCall &call);
 Terr SetBufferData(SetCall &call);
 Terr SetSoftwareTimestamp(SetCall &call);
 
+// Registers (register_params.cpp).
+Terr GetRegisterPeek(GetCall &call);
+Terr GetRegisterIndex(GetCall &call);
+Terr GetRegisterIndexPeek(GetCall &call);
+Terr SetRegisterPoke(SetCall &call);
+Terr SetRegisterIndexPoke(SetCall &call);
+
 // Event threads and callbacks (event_params.cpp).
 Terr SetOverflowThread(SetCall &call);
 Terr GetOverflowThread(GetCall &call);

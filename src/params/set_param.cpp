@@ -14,6 +14,9 @@ struct SetEntry {
   ParamKey key;
   SetHandler handler;
   bool available = true;
+  // Families whose value must be an integer: the type is checked before
+  // the name is parsed.
+  bool integer_first = false;
 };
 
 const SetEntry kSetTable[] = {
@@ -48,6 +51,8 @@ const SetEntry kSetTable[] = {
     {{"do_abort_grab"}, SetAbortGrab},
     {{"set_buffer_data"}, SetBufferData},
     {{"do_flush_buffers"}, SetFlushBuffers},
+    {{"register_poke:", Match::kWord, 13}, SetRegisterPoke, true, true},
+    {{"register_index_poke:", Match::kDecimal, 18}, SetRegisterIndexPoke, true, true},
     {{"wait_frame_exposure"}, SetWaitFrameExposure},
     {{"wait_frame_exposure_timeout"}, SetWaitFrameExposureTimeout},
     {{"print_grab"}, SetPrintGrab},
@@ -78,6 +83,10 @@ Terr FGSetParam(Tproc_handle proc_id, TFgInstance *fginst, const char *name, Tcp
   SetCall call{{proc_id, fginst, inst, name, 0, {}}, value, num};
   for (const SetEntry &entry : kSetTable) {
     if (!entry.available) continue;
+    if (entry.integer_first && std::strncmp(name, entry.key.name, entry.key.prefix_length) == 0 &&
+        value[0].type != TPAR_INT) {
+      return FG_ERR_PARAM_TYPE;
+    }
     const int matched = MatchKey(entry.key, name, call);
     if (matched < 0) return FG_ERR_UNSUPPORTED;
     if (matched > 0) return entry.handler(call);
