@@ -12,8 +12,10 @@
 namespace grabline {
 namespace {
 
+// The field is taken by reference: its value is read only once the
+// allocation beside it in the argument list has filled it.
 template <typename T>
-Terr ZeroFill(Terr result, T *array, uint32_t n) {
+Terr ZeroFill(Terr result, T *const &array, uint32_t n) {
   if (result == FG_OK) std::memset(static_cast<void *>(array), 0, uint64_t{n} * sizeof(T));
   return result;
 }

@@ -61,13 +61,13 @@ TEST_F(SimBoard, CameraFilesMustExistAndMayUseBackslashes) {
   EXPECT_FALSE(bfsim::Boards()[0].open);
 
   const std::string dir = ::testing::TempDir();
-  std::ofstream(dir + "sim_cam.cam") << "any camera\n";
+  std::ofstream(dir + "sim_cam.cam") << "width = 320\nheight = 240\ndepth = 8\n";
   std::string windows_style = dir + "sim_cam.cam";
   for (char &c : windows_style) c = c == '/' ? '\\' : c;
   EXPECT_EQ(CiBrdOpenCam(&entry, &board, 257, windows_style.c_str()), BF_OK);
   uint32_t width = 0;
   EXPECT_EQ(CiBrdInquire(board, BF_INQ_XSIZE, &width), BF_OK);
-  EXPECT_EQ(width, 640u);
+  EXPECT_EQ(width, 320u);
 
   // A missing camera named in the system file fails the plain open too.
   Load("family=R64 model=A camera=missing.cam\n");
@@ -89,7 +89,9 @@ TEST_F(SimBoard, InquiryAnswersFromTheBuiltInCamera) {
     EXPECT_EQ(got, value) << std::hex << item;
   }
   uint32_t value = 0;
-  EXPECT_EQ(CiBrdInquire(board, 0x10007, &value), BF_ERR_BAD_ITEM);
+  EXPECT_EQ(CiBrdInquire(board, BF_INQ_FRAME_BYTES, &value), BF_OK);
+  EXPECT_EQ(value, 640u * 480);
+  EXPECT_EQ(CiBrdInquire(board, 0x10008, &value), BF_ERR_BAD_ITEM);
   EXPECT_EQ(CiBrdInquire(board, BF_INQ_LINK_SPEED, &value), BF_ERR_BAD_ITEM);  // not a Gn2
   EXPECT_EQ(CiBrdInquire(board, BF_INQ_XSIZE, nullptr), BF_ERR_BAD_ARG);
   EXPECT_EQ(CiBrdInquire(nullptr, BF_INQ_XSIZE, &value), BF_ERR_BAD_ARG);

@@ -18,10 +18,13 @@ BFRC Inquire(const Board &board, uint32_t item, uint32_t &value) {
       value = board.config.ports;
       break;
     case BF_INQ_XSIZE:
-      value = camera.width;
+      value = model::WindowOf(board).width;
       break;
     case BF_INQ_YSIZE:
-      value = camera.height;
+      value = model::WindowOf(board).height;
+      break;
+    case BF_INQ_FRAME_BYTES:
+      value = model::FrameBytes(board);
       break;
     case BF_INQ_INTERLACE:
       value = camera.interlace;

@@ -5,9 +5,18 @@
 namespace {
 
 constexpr uint32_t kMaxTriggerMode = 8;
-constexpr uint32_t kExternalTrigger = 1;
+constexpr uint32_t kTriggerInput = 1;
 constexpr uint32_t kConnect = 19;
 constexpr uint32_t kDisconnect = 20;
+constexpr uint32_t kTriggerPulse = 17;
+
+// What the trigger input reads while asserted; the numbers differ between
+// SDK versions and with the board's third trigger value.
+uint32_t AssertedState(uint32_t trig_c) {
+  const bool xl = bfsim::Version() == bfsdk::SdkVersion::kXl;
+  if (trig_c == 13) return xl ? 12 : 22;
+  return xl ? 11 : 21;
+}
 
 }  // namespace
 
@@ -48,11 +57,29 @@ BFRC CiConVTrigModeSet(Bd board, uint32_t mode, uint32_t trig_a, uint32_t trig_b
 
 BFRC CiConExTrigConnect(Bd board, uint32_t trigger, uint32_t how) {
   return Gate<BFRC>("CiConExTrigConnect", {trigger, how}, [&]() -> BFRC {
-    if (trigger != kExternalTrigger || (how != kConnect && how != kDisconnect)) {
+    if (trigger != kTriggerInput || (how != kConnect && how != kDisconnect)) {
       return BF_ERR_BAD_ARG;
     }
     return ToCode(Sys().WithBoard(
         IdOf(board), [&](Board &b, uint32_t) { b.trigger.external_connected = how == kConnect; }));
+  });
+}
+
+// A pulse while the board waits for a trigger takes a frame; otherwise it is
+// lost, as on the hardware.
+BFRC CiConSwTrig(Bd board, uint32_t trigger, uint32_t how) {
+  return Gate<BFRC>("CiConSwTrig", {trigger, how}, [&]() -> BFRC {
+    if (trigger != kTriggerInput || how != kTriggerPulse) return BF_ERR_BAD_ARG;
+    return ToCode(Sys().SoftwareTrigger(IdOf(board)));
+  });
+}
+
+BFRC CiConHwTrigStat(Bd board, uint32_t trigger, uint32_t *state) {
+  return Gate<BFRC>("CiConHwTrigStat", {trigger}, [&]() -> BFRC {
+    if (trigger != kTriggerInput || state == nullptr) return BF_ERR_BAD_ARG;
+    return ToCode(Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) {
+      *state = b.trigger_input ? AssertedState(b.trigger.c) : 0;
+    }));
   });
 }
 

@@ -33,10 +33,28 @@ std::vector<BoardDesc> Boards() {
     std::vector<BoardDesc> out;
     for (const model::Board &b : boards) {
       const model::BoardConfig &c = b.config;
-      out.push_back(BoardDesc{c.family, b.index, c.model, c.model_code, c.camera_link, c.karbon,
-                              c.neon, c.neon_switchable, c.alta, c.cxp, c.ports, c.switch_number,
-                              c.connector, c.camera, b.open_count > 0, b.held_elsewhere,
-                              c.trigger_any_camera, c.link_full_speed});
+      out.push_back(BoardDesc{c.family,
+                              b.index,
+                              c.model,
+                              c.model_code,
+                              c.camera_link,
+                              c.karbon,
+                              c.neon,
+                              c.neon_switchable,
+                              c.alta,
+                              c.cxp,
+                              c.ports,
+                              c.switch_number,
+                              c.connector,
+                              c.camera,
+                              b.open_count > 0,
+                              b.held_elsewhere,
+                              c.trigger_any_camera,
+                              c.link_full_speed,
+                              c.host_qtabs,
+                              c.gpout,
+                              c.vfg,
+                              b.camera_connected});
     }
     return out;
   });

@@ -54,6 +54,10 @@ struct BoardDesc {
   bool held_elsewhere = false;
   bool trigger_any_camera = false;  // register 17 bit 30
   bool link_full_speed = true;      // Gn2 link, BF_INQ_LINK_SPEED
+  bool host_qtabs = true;           // BFQTabModeRequest grants host QTabs
+  uint32_t gpout = 0;               // general-purpose outputs when opened
+  uint32_t vfg = 0;                 // BFGetVFGNum
+  bool camera_connected = true;     // now (SetCameraConnected), first from the system file
 };
 std::vector<BoardDesc> Boards();
 
@@ -96,6 +100,107 @@ struct TriggerDesc {
 };
 // Board `n`'s trigger settings and current port.
 std::optional<TriggerDesc> Trigger(uint32_t n);
+
+// ---- camera files --------------------------------------------------------------
+// A camera as its camera file describes it (format in cameras/README.md).
+struct CameraDesc {
+  std::string file;  // "" for the built-in camera
+  uint32_t width = 0;
+  uint32_t height = 0;
+  uint32_t depth = 0;
+  uint32_t bytes_per_pixel = 0;
+  uint32_t depth2 = 0;
+  uint32_t bytes_per_pixel2 = 0;
+  bool color = false;  // 32-bit pixels are four colour components
+  uint32_t trigger_mode = 0;
+  uint32_t trigger_a = 0;
+  uint32_t trigger_b = 0;
+  uint32_t trigger_c = 0;
+  uint32_t frame_rate = 0;
+  uint32_t timeout_ms = 0;
+  uint32_t interlace = 1;
+  std::vector<uint32_t> start_stop_lines;
+};
+// Parses camera-file text; returns the error text ("line N: ..."), empty on
+// success, when `camera` is filled.
+std::string ParseCamera(std::string_view text, CameraDesc *camera);
+// Why the camera file of the last refused open could not be loaded
+// ("<path>: line N: ..."), "" when the last open loaded its camera.
+std::string LastCameraError();
+// The camera on board `n`'s current port.
+std::optional<CameraDesc> CurrentCamera(uint32_t n);
+
+// ---- frames --------------------------------------------------------------------
+// Every frame carries a pattern of its number f (per board, from 0 since the
+// board was opened) and each pixel's camera position:
+//   value(f, x, y, c) = (x + 3*y + 7*c + 13*f) mod 2^bits
+// with `bits` the bits of one component: the gray depth, or 8, 10, 8, 12 for
+// 24-, 30-, 32- and 36-bit colour. Pixel layouts in cameras/README.md.
+uint64_t PatternValue(uint64_t frame, uint32_t x, uint32_t y, uint32_t component, uint32_t bits);
+
+// Part of a frame: the region's offset and width, the lines delivered, and
+// the depth (the camera's, or the board's second depth).
+struct FrameWindow {
+  uint32_t column = 0;
+  uint32_t row = 0;
+  uint32_t width = 0;  // 0: to the camera's right edge
+  uint32_t lines = 0;  // 0: to the camera's last line
+  bool second_depth = false;
+};
+// Frame `frame` of `camera` as the board delivers it: lines top-down, each of
+// width × bytes per pixel bytes, without padding.
+std::vector<uint8_t> ExpectedFrame(const CameraDesc &camera, uint64_t frame,
+                                   const FrameWindow &window = {});
+
+// ---- acquisition ---------------------------------------------------------------
+struct AcquisitionDesc {
+  bool armed = false;
+  bool snap = false;  // armed for one frame
+  bool dma_running = false;
+  uint32_t chain_length = 0;    // QTabs of the engaged chain, 0 none
+  uint32_t chain_position = 0;  // the one the next frame fills
+  uint64_t frames = 0;          // produced since the board was opened
+  uint32_t last_lines = 0;
+  uint32_t column = 0, row = 0, width = 0, height = 0;  // the window frames are cut to
+  uint32_t format = 3;                                  // CiConAqMode
+  uint32_t lut_bits = 0;
+  uint32_t lut_type = 0;
+  uint32_t gpout = 0;
+  uint32_t interrupts = 0;  // bit n: CiConInt(n, 1)
+  uint32_t int_mode = 0;
+  uint32_t ctab_resets = 0;
+  bool start_stop_interrupt = false;  // CiChainSIPEnable
+};
+std::optional<AcquisitionDesc> AcquisitionState(uint32_t n);
+
+// QTabs created on board `n` and not yet released. Closing the board does
+// not release them (they become unusable), so a leak stays visible here.
+uint32_t LiveQTabs(uint32_t n);
+
+// Frames of a free-running camera come from a clock thread at its frame rate
+// while acquisition is armed. The manual clock stops that (triggers still
+// work); DeliverFrames then produces frames synchronously, in any trigger
+// mode, as long as acquisition is armed, DMA runs into an engaged chain and
+// the camera is connected. Returns how many were produced.
+void SetManualClock(uint32_t n, bool manual);
+uint32_t DeliverFrames(uint32_t n, uint32_t count);
+// Blocks until board `n` is armed (a snap or continuous acquisition), at most
+// `timeout_ms`; false on time-out.
+bool WaitArmed(uint32_t n, uint32_t timeout_ms);
+uint64_t FramesProduced(uint32_t n);
+
+// A pulse on the external trigger input: a frame in the triggered modes (2,
+// 3, 6, 7, 8) while the input is connected (CiConExTrigConnect). Returns the
+// frames produced (0 or 1).
+uint32_t PulseExternalTrigger(uint32_t n);
+// The level CiConHwTrigStat reads.
+void SetTriggerInput(uint32_t n, bool asserted);
+// A disconnected camera delivers nothing and clears the connection registers.
+void SetCameraConnected(uint32_t n, bool connected);
+// A FIFO overflow (raises type 2, reported once by CiAqOverflowCheck) and a
+// hardware exception (raises type 1). Return the signals raised.
+uint32_t InjectOverflow(uint32_t n);
+uint32_t InjectHardwareException(uint32_t n);
 
 // ---- faults --------------------------------------------------------------------
 // The `nth` call (1 = the next one) of the SDK function `function`, counted

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "model/acquisition.hpp"
 #include "model/camera.hpp"
 
 namespace bfsim::model {
@@ -18,6 +19,7 @@ inline constexpr uint32_t kFamilyGn2 = 128;
 inline constexpr uint32_t kAllFamilies = kFamilyRoadRunner | kFamilyRaven | kFamilyR64 | kFamilyGn2;
 
 inline constexpr uint32_t kMaxPorts = 8;
+inline constexpr uint32_t kMaxVfg = 3;  // virtual frame grabbers: one per CoaXPress link
 
 struct BoardConfig {
   uint32_t family = kFamilyR64;
@@ -37,6 +39,10 @@ struct BoardConfig {
   bool trigger_any_camera = false;
   bool link_full_speed = true;  // Gn2 link state
   bool held_elsewhere = false;  // held by another process from the start
+  bool host_qtabs = true;       // QTabs may live in host memory
+  uint32_t gpout = 0;           // general-purpose outputs at open
+  uint32_t vfg = 0;             // virtual frame grabber number
+  bool camera_connected = true;
 };
 
 // Trigger settings the board currently runs with.
@@ -59,6 +65,12 @@ struct Board {
   TriggerState trigger;
   uint32_t aq_timeout_ms = 0;
   uint64_t aq_signal = 0;  // signal id made current for acquisition, 0 none
+  Acquisition acq;         // reset when the board is opened anew
+  BoardDevices devices;    // likewise
+  // Set by tests and tools, kept across opens until the system is replaced.
+  bool manual_clock = false;
+  bool trigger_input = false;
+  bool camera_connected = true;
 
   const Camera &CurrentCamera() const { return cameras[current_port]; }
 };

@@ -98,6 +98,13 @@ RegisterTable BuildRegisterTable(bfsdk::SdkVersion version) {
   }
   table.defs[ids.trig_capability].fixed_mask = kTrigAnyCameraBit;
   table.defs[ids.lut_switch].fixed_mask = kLutSwitchBit;
+  // What the board drives from its acquisition and its camera.
+  for (uint32_t id :
+       {ids.acq_busy, ids.acq_status_a, ids.acq_status_b, ids.rv_status_a, ids.rv_status_b,
+        ids.gn2_status_a, ids.gn2_status_b, ids.end_of_exposure, ids.lines_to_go, ids.cam_sampled,
+        ids.alta_connected, ids.cxp_link[0], ids.cxp_link[1], ids.cxp_link[2], ids.cxp_link[3]}) {
+    if (id != bfsdk::kNoRegister) table.defs[id].fixed_mask = 0xFFFFFFFFu;
+  }
   return table;
 }
 

@@ -9,7 +9,7 @@ namespace bfsim::model {
 
 uint64_t FineTick() {
   auto now = std::chrono::steady_clock::now().time_since_epoch();
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
 }
 
 void Signal::Raise(const Info &info) {

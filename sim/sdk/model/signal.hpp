@@ -10,9 +10,17 @@
 
 namespace bfsim::model {
 
-// Time stamps of raises are in fine ticks: nanoseconds of the monotonic clock.
-inline constexpr uint64_t kFineTicksPerSecond = 1'000'000'000;
+// Time stamps of raises are in fine ticks: microseconds of the monotonic clock.
+inline constexpr uint64_t kFineTicksPerSecond = 1'000'000;
 uint64_t FineTick();
+
+// Signal types the board raises by itself.
+inline constexpr uint32_t kSignalHardwareException = 1;
+inline constexpr uint32_t kSignalOverflow = 2;
+inline constexpr uint32_t kSignalFrameDone = 4;  // end of DMA
+inline constexpr uint32_t kSignalExposure = 5;   // end of exposure, of a start/stop frame
+inline constexpr uint32_t kSignalGn2Exposure = 11;
+inline constexpr uint32_t kSignalStartStop = 15;  // R64: end of a start/stop frame
 
 class Signal {
  public:

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "model/acquisition.hpp"
 #include "model/registers.hpp"
 #include "model/system_file.hpp"
 
@@ -48,25 +49,35 @@ System &System::Get() {
 System::System() {
   std::string error;
   std::vector<BoardConfig> configs = ConfiguredBoards(error);
+  Clocks retired;
   std::lock_guard lock(mutex_);
   load_error_ = error;
-  ReplaceBoards(std::move(configs));
+  ReplaceBoards(std::move(configs), retired);
+}
+
+System::~System() {
+  Clocks retired;
+  std::lock_guard lock(mutex_);
+  retired.swap(clocks_);
 }
 
 void System::Reset() {
   std::string error;
   std::vector<BoardConfig> configs = ConfiguredBoards(error);
+  Clocks retired;
   std::lock_guard lock(mutex_);
   load_error_ = error;
-  ReplaceBoards(std::move(configs));
+  camera_error_.clear();
+  ReplaceBoards(std::move(configs), retired);
   driver_ready_.store(true, std::memory_order_relaxed);
 }
 
 std::string System::LoadText(std::string_view text) {
   SystemFile parsed = ParseSystemFile(text);
   if (!parsed.error.empty()) return parsed.error;
+  Clocks retired;
   std::lock_guard lock(mutex_);
-  ReplaceBoards(std::move(parsed.boards));
+  ReplaceBoards(std::move(parsed.boards), retired);
   return "";
 }
 
@@ -75,12 +86,22 @@ std::string System::LoadError() {
   return load_error_;
 }
 
-void System::ReplaceBoards(std::vector<BoardConfig> configs) {
+std::string System::CameraError() {
+  std::lock_guard lock(mutex_);
+  return camera_error_;
+}
+
+void System::ReplaceBoards(std::vector<BoardConfig> configs, Clocks &retired) {
   for (auto &[id, ref] : signals_) ref.signal->Free();
   signals_.clear();
   board_handles_.clear();
   camera_handles_.clear();
+  qtabs_.Clear();
   boards_.clear();
+  for (auto &clock : clocks_) {
+    if (clock) retired.push_back(std::move(clock));
+  }
+  clocks_.clear();
   ++generation_;
   for (BoardConfig &config : configs) {
     Board board;
@@ -88,11 +109,15 @@ void System::ReplaceBoards(std::vector<BoardConfig> configs) {
     for (const Board &other : boards_) board.index += other.config.family == config.family;
     board.held_elsewhere = config.held_elsewhere;
     board.config = std::move(config);
+    board.camera_connected = board.config.camera_connected;
     board.cameras.resize(board.config.ports);
     ResetRegisters(board);
+    ResetAcquisition(board);
     ApplyCamera(board);
     boards_.push_back(std::move(board));
   }
+  clocks_.resize(boards_.size());
+  armed_.notify_all();  // waiters look again: their board may be gone
 }
 
 uint64_t System::Generation() {
@@ -139,12 +164,13 @@ Status System::Open(uint32_t position, uint64_t generation,
   Board &board = boards_[position];
   if (board.held_elsewhere) return Status::kHeld;
   Camera camera;
-  Status loaded = LoadCamera(camera_file.value_or(board.config.camera), camera);
+  Status loaded = LoadCamera(camera_file.value_or(board.config.camera), camera, camera_error_);
   if (loaded != Status::kOk) return loaded;
 
   // A board already open here keeps its registers; the new camera applies.
   if (board.open_count == 0) {
     ResetRegisters(board);
+    ResetAcquisition(board);
     board.current_port = 0;
     board.trigger = TriggerState{};
     board.aq_signal = 0;
@@ -152,6 +178,7 @@ Status System::Open(uint32_t position, uint64_t generation,
   board.cameras.assign(board.config.ports, camera);
   board.aq_timeout_ms = camera.timeout_ms;
   ApplyCamera(board);
+  SyncClock(position);
   ++board.open_count;
   handle = NewId();
   board_handles_[handle] = position;
@@ -159,15 +186,20 @@ Status System::Open(uint32_t position, uint64_t generation,
 }
 
 Status System::Close(uint64_t handle) {
+  std::unique_ptr<FrameClock> retired;
   std::lock_guard lock(mutex_);
   std::optional<uint32_t> position = PositionOf(handle);
   if (!position) return Status::kBadArg;
   board_handles_.erase(handle);
-  if (--boards_[*position].open_count == 0) CloseBoard(*position);
+  if (--boards_[*position].open_count == 0) retired = CloseBoard(*position);
   return Status::kOk;
 }
 
-void System::CloseBoard(uint32_t position) {
+// The board stops acquiring; tables the caller left behind become orphans.
+std::unique_ptr<FrameClock> System::CloseBoard(uint32_t position) {
+  Board &board = boards_[position];
+  qtabs_.Orphan(position);
+  ResetAcquisition(board);
   for (auto it = signals_.begin(); it != signals_.end();) {
     if (it->second.board == position) {
       it->second.signal->Free();
@@ -177,7 +209,8 @@ void System::CloseBoard(uint32_t position) {
     }
   }
   std::erase_if(camera_handles_, [position](const auto &e) { return e.second.board == position; });
-  boards_[position].aq_signal = 0;
+  board.aq_signal = 0;
+  return std::move(clocks_[position]);
 }
 
 void System::ApplyCamera(Board &board) {
@@ -186,6 +219,10 @@ void System::ApplyCamera(Board &board) {
   board.trigger.a = camera.trig_a;
   board.trigger.b = camera.trig_b;
   board.trigger.c = camera.trig_c;
+  // A region belongs to the camera it was cut from, as long as it fits.
+  if (board.acq.region && CheckRegion(camera, *board.acq.region) != Status::kOk) {
+    board.acq.region.reset();
+  }
 }
 
 std::optional<uint32_t> System::PositionOf(uint64_t handle) const {
@@ -215,6 +252,7 @@ Status System::SelectPort(uint64_t handle, uint32_t port) {
   if (!position || port >= boards_[*position].config.ports) return Status::kBadArg;
   boards_[*position].current_port = port;
   ApplyCamera(boards_[*position]);
+  SyncClock(*position);
   return Status::kOk;
 }
 
@@ -242,6 +280,7 @@ Status System::SetCurrentCamera(uint64_t handle, uint64_t camera) {
   Board &board = boards_[it->second.board];
   board.current_port = it->second.port;
   ApplyCamera(board);
+  SyncClock(it->second.board);
   return Status::kOk;
 }
 
@@ -292,6 +331,10 @@ Status System::SetAcquisitionSignal(uint64_t handle, uint64_t id) {
 
 uint32_t System::RaiseSignals(uint32_t position, uint32_t type, const Signal::Info &info) {
   std::lock_guard lock(mutex_);
+  return RaiseLocked(position, type, info);
+}
+
+uint32_t System::RaiseLocked(uint32_t position, uint32_t type, const Signal::Info &info) {
   uint32_t raised = 0;
   for (auto &[id, ref] : signals_) {
     if (ref.board == position && ref.type == type) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -14,6 +15,8 @@
 #include <vector>
 
 #include "model/board.hpp"
+#include "model/clock.hpp"
+#include "model/qtab.hpp"
 #include "model/signal.hpp"
 #include "model/status.hpp"
 
@@ -23,6 +26,7 @@ class System {
  public:
   // The process-wide system, loaded on first use like Reset() does.
   static System &Get();
+  ~System();
 
   // Back to the configured system (GRABLINE_SIM_SYSTEM or the default):
   // every handle closed, every signal freed, driver ready.
@@ -32,6 +36,8 @@ class System {
   std::string LoadText(std::string_view text);
   // Error of the last load from GRABLINE_SIM_SYSTEM, "" if it loaded.
   std::string LoadError();
+  // Why the last camera file an open asked for was refused, "" if it loaded.
+  std::string CameraError();
 
   void SetDriverReady(bool ready) { driver_ready_.store(ready, std::memory_order_relaxed); }
   bool DriverReady() const { return driver_ready_.load(std::memory_order_relaxed); }
@@ -48,13 +54,15 @@ class System {
   Status Open(uint32_t position, uint64_t generation, std::optional<std::string_view> camera_file,
               uint64_t &handle);
   Status Close(uint64_t handle);
-  // Runs f(Board&, position) under the lock for an open handle.
+  // Runs f(Board&, position) under the lock for an open handle. What f
+  // changes of the trigger mode or the camera reaches the frame clock.
   template <typename F>
   Status WithBoard(uint64_t handle, F &&f) {
     std::lock_guard lock(mutex_);
     std::optional<uint32_t> position = PositionOf(handle);
     if (!position) return Status::kBadArg;
     f(boards_[*position], *position);
+    SyncClock(*position);
     return Status::kOk;
   }
   // Runs f(std::vector<Board>&) under the lock, for the control API.
@@ -80,6 +88,39 @@ class System {
   uint32_t LiveSignals(uint32_t position);
   uint32_t BlockedWaiters(uint32_t position);
 
+  // ---- QTabs and chains (system_acq.cpp) --------------------------------------------
+  // `spec` gives everything but the board, which `handle` names. A record
+  // that still holds a live QTab (`previous`) is refused: its table would be
+  // lost to the caller.
+  Status CreateQTab(uint64_t handle, uint64_t camera, const QTab &spec, uint64_t previous,
+                    uint64_t &id);
+  Status MakePhysical(uint64_t handle, uint64_t id);
+  Status LinkChain(uint64_t handle, const std::vector<uint64_t> &ids);
+  // Engages the chain that QTab `first` is linked into, from its start.
+  Status EngageChain(uint64_t handle, uint64_t first);
+  Status SetStartStopInterrupt(uint64_t handle, uint64_t first, bool enable);
+  // `release` false: the physical side only.
+  Status FreeQTab(uint64_t handle, uint64_t id, bool release);
+  uint32_t LiveQTabs(uint32_t position);
+  // QTabs of the chain the board has engaged, 0 none.
+  uint32_t EngagedLength(uint32_t position);
+
+  // ---- acquisition ---------------------------------------------------------------------
+  enum class Dma : uint8_t { kStart, kAbort, kReset };
+  // kIdle aborts.
+  Status Acquire(uint64_t handle, Armed mode);
+  Status Shutdown(uint64_t handle);
+  Status DmaCommand(uint64_t handle, Dma command);
+  Status SoftwareTrigger(uint64_t handle);
+  uint32_t PulseExternalTrigger(uint32_t position);
+  uint32_t DeliverFrames(uint32_t position, uint32_t count);
+  bool WaitArmed(uint32_t position, uint32_t timeout_ms);
+  void SetManualClock(uint32_t position, bool manual);
+  void SetCameraConnected(uint32_t position, bool connected);
+  // Raises the signals of an event the board reports (overflow, hardware
+  // exception); an overflow is also kept for the next overflow check.
+  uint32_t InjectEvent(uint32_t position, uint32_t type);
+
  private:
   struct CameraRef {
     uint32_t board;
@@ -94,11 +135,23 @@ class System {
   using CameraMap = std::map<uint64_t, CameraRef>;
   using SignalMap = std::map<uint64_t, SignalRef>;
 
+  using Clocks = std::vector<std::unique_ptr<FrameClock>>;
+
   System();
-  // All below with the lock held.
-  void ReplaceBoards(std::vector<BoardConfig> configs);
-  void CloseBoard(uint32_t position);
+  // All below with the lock held. Clocks taken out of service are handed
+  // back so the caller can destroy (join) them once the lock is released.
+  void ReplaceBoards(std::vector<BoardConfig> configs, Clocks &retired);
+  std::unique_ptr<FrameClock> CloseBoard(uint32_t position);
   static void ApplyCamera(Board &board);  // trigger settings of the current camera
+  uint32_t RaiseLocked(uint32_t position, uint32_t type, const Signal::Info &info);
+  // Starts, re-times or pauses the board's clock to match its state.
+  void SyncClock(uint32_t position);
+  void ClockTick(uint32_t position, uint64_t epoch);
+  bool ProduceFrame(uint32_t position);
+  void ArmBoard(uint32_t position, Armed mode);
+  // Drops the engaged chain when it was broken.
+  void CheckEngaged(uint32_t position);
+  Status OpenPosition(uint64_t handle, uint32_t &position);
   std::optional<uint32_t> PositionOf(uint64_t handle) const;
   // Camera or live signal of the board that `handle` has open.
   Status CameraOf(uint64_t handle, uint64_t camera, CameraMap::iterator &it);
@@ -109,11 +162,16 @@ class System {
   std::vector<Board> boards_;
   uint64_t generation_ = 0;
   std::string load_error_;
+  std::string camera_error_;
   std::atomic<bool> driver_ready_{true};
   uint64_t next_id_ = 0x51000000;
+  uint64_t next_epoch_ = 0;
   std::map<uint64_t, uint32_t> board_handles_;  // id -> position
   CameraMap camera_handles_;
   SignalMap signals_;
+  QTabTable qtabs_;
+  std::condition_variable armed_;  // some board was armed
+  Clocks clocks_;  // by position; last, so it is destroyed while the rest is still there
 };
 
 }  // namespace bfsim::model

@@ -2,51 +2,14 @@
 // accepted; the first fault refuses the whole file, naming its line.
 #include "model/system_file.hpp"
 
-#include <charconv>
 #include <optional>
+
+#include "model/text_parse.hpp"
 
 namespace bfsim::model {
 namespace {
 
 constexpr size_t kMaxModel = 31;
-constexpr size_t kShownChars = 32;  // of a bad word, in an error text
-
-// A word quoted for an error text, cut so that texts stay short.
-std::string Quote(std::string_view word) {
-  std::string s = "'";
-  s.append(word.substr(0, kShownChars));
-  if (word.size() > kShownChars) s.append("...");
-  s.append("'");
-  return s;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-// Decimal or 0x-prefixed hexadecimal, the whole word, fitting 32 bits.
-std::optional<uint32_t> ParseNumber(std::string_view word) {
-  int base = 10;
-  if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
-    word.remove_prefix(2);
-    base = 16;
-  }
-  uint32_t value = 0;
-  auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value, base);
-  if (ec != std::errc{} || end != word.data() + word.size() || word.empty()) return std::nullopt;
-  return value;
-}
-
-std::optional<bool> ParseYesNo(std::string_view word) {
-  if (EqualNoCase(word, "yes")) return true;
-  if (EqualNoCase(word, "no")) return false;
-  return std::nullopt;
-}
 
 // Parses one board line (comment already removed). Returns an error text
 // without the line prefix, or "" when `board` was filled.
@@ -63,11 +26,15 @@ std::string ParseBoardLine(std::string_view line, BoardConfig &board) {
     kTrigger,
     kLink,
     kHeld,
+    kHostQTabs,
+    kGpOut,
+    kVfg,
+    kConnected,
     kKeyCount
   };
   static constexpr std::string_view kNames[kKeyCount] = {
-      "family",    "model",  "code",        "kinds", "ports", "switch",
-      "connector", "camera", "trigger_any", "link",  "held"};
+      "family",      "model", "code", "kinds",      "ports", "switch", "connector", "camera",
+      "trigger_any", "link",  "held", "host_qtabs", "gpout", "vfg",    "connected"};
   bool seen[kKeyCount] = {};
   std::optional<bool> trigger_any;
   std::string_view kinds;
@@ -151,6 +118,25 @@ std::string ParseBoardLine(std::string_view line, BoardConfig &board) {
         board.held_elsewhere = *held;
         break;
       }
+      case kHostQTabs:
+      case kConnected: {
+        auto yes = ParseYesNo(value);
+        if (!yes) return std::string(name) + " must be yes or no";
+        (key == kHostQTabs ? board.host_qtabs : board.camera_connected) = *yes;
+        break;
+      }
+      case kGpOut: {
+        auto bits = ParseNumber(value);
+        if (!bits) return "gpout " + Quote(value) + " is not a 32-bit number";
+        board.gpout = *bits;
+        break;
+      }
+      case kVfg: {
+        auto vfg = ParseNumber(value);
+        if (!vfg || *vfg > kMaxVfg) return "vfg must be from 0 to 3";
+        board.vfg = *vfg;
+        break;
+      }
     }
   }
   if (!seen[kFamily]) return "no family";
@@ -200,20 +186,13 @@ SystemFile ParseSystemFile(std::string_view text) {
   size_t line_number = 0;
   while (!text.empty()) {
     ++line_number;
-    std::string_view line = text.substr(0, text.find('\n'));
-    text.remove_prefix(std::min(text.size(), line.size() + 1));
-    if (line.size() > kMaxSystemLine) return fail(line_number, "longer than 512 characters");
-    line = line.substr(0, line.find('#'));
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    for (char c : line) {
-      if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
-        return fail(line_number, "control character in the line");
-      }
-    }
+    std::string_view line;
+    std::string why = NextLine(text, kMaxSystemLine, line);
+    if (!why.empty()) return fail(line_number, why);
     if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
 
     BoardConfig board;
-    std::string why = ParseBoardLine(line, board);
+    why = ParseBoardLine(line, board);
     if (!why.empty()) return fail(line_number, why);
     if (result.boards.size() == kMaxBoards) return fail(line_number, "more than 16 boards");
     result.boards.push_back(std::move(board));
