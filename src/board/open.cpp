@@ -153,9 +153,20 @@ int32_t ResolutionFactor(int32_t asked, int32_t size) {
   return asked;
 }
 
+Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst);
+
 }  // namespace
 
 Terr FGOpen(Tproc_handle proc_id, TFgInstance *fginst) {
+  const Terr result = OpenInstance(proc_id, fginst);
+  // A refused first open leaves no process-wide objects behind.
+  if (result != FG_OK && g_open_instances == 0) DestroyProcessObjects();
+  return result;
+}
+
+namespace {
+
+Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
   InstanceRecord *inst_ptr = CurrInst(fginst);
   if (inst_ptr == nullptr) return FG_ERR_BOARD_OPEN;
   InstanceRecord &inst = *inst_ptr;
@@ -400,4 +411,5 @@ Terr FGOpen(Tproc_handle proc_id, TFgInstance *fginst) {
   return FG_OK;
 }
 
+}  // namespace
 }  // namespace grabline

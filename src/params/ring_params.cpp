@@ -1,5 +1,6 @@
 // The ring's parameters: its buffer count, and the long-frame names that are
 // refused since frames got their full height from the camera file.
+#include "acq/restart.hpp"
 #include "board/buffer_ring.hpp"
 #include "params/handlers.hpp"
 #include "plugin/error_report.hpp"
@@ -23,6 +24,11 @@ Terr SetNumBuffers(SetCall &call) {
   }
   Tproc_handle proc_id = call.proc_id;
   TFgInstance *fginst = call.fginst;
+  if (value->par.l == inst.numBuffers) {
+    // The ring stays as it is; the board is re-armed so that it does not sit
+    // shut down until a grab has timed out on it.
+    return RestartAcquisition(fginst, kRestartRearm);
+  }
   return HOST_CALL(ChangeNumBuffers(proc_id, fginst,(int)value->par.l,0));
 }
 

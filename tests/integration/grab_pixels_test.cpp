@@ -16,6 +16,7 @@ struct Format {
   int channels;        // images a grab gives
   uint32_t bits;       // bits of one component
   int source[4];       // pattern component each image holds
+  bool bytes_of_word = false;  // image k holds byte k of one 32-bit component
 };
 
 const Format kFormats[] = {
@@ -23,7 +24,9 @@ const Format kFormats[] = {
     {"gray10.cam", UINT2_IMAGE, 1, 10, {0}},
     {"gray12.cam", UINT2_IMAGE, 1, 12, {0}},
     {"gray16.cam", UINT2_IMAGE, 1, 16, {0}},
-    {"gray32.cam", INT4_IMAGE, 1, 32, {0}},
+    {"gray20.cam", INT4_IMAGE, 1, 20, {0}},
+    // 32-bit pixels are read as four colour bytes, whatever the camera means.
+    {"gray32.cam", BYTE_IMAGE, 4, 32, {0, 0, 0, 0}, true},
     {"rgb24.cam", BYTE_IMAGE, 3, 8, {2, 1, 0}},
     {"rgb32.cam", BYTE_IMAGE, 4, 8, {0, 1, 2, 3}},
     {"rgb30.cam", UINT2_IMAGE, 3, 10, {2, 1, 0}},
@@ -45,8 +48,11 @@ void ExpectPattern(const std::vector<tarvel::Image> &images, const Format &forma
     for (int32_t y = 0; y < image.height() && mismatches < 5; ++y) {
       const int32_t source_y = upside_down ? image.height() - 1 - y : y;
       for (int32_t x = 0; x < image.width() && mismatches < 5; ++x) {
-        const uint64_t expected = bfsim::PatternValue(frame, x, source_y, format.source[k], format.bits);
-        const uint64_t mask = format.bits >= 32 ? 0xFFFFFFFFull : (1ull << format.bits) - 1;
+        uint64_t expected = bfsim::PatternValue(frame, x, source_y, format.source[k], format.bits);
+        if (format.bytes_of_word) expected = (expected >> (8 * k)) & 0xFF;
+        const uint64_t mask = format.bytes_of_word ? 0xFF
+                              : format.bits >= 32  ? 0xFFFFFFFFull
+                                                   : (1ull << format.bits) - 1;
         const uint64_t got = static_cast<uint64_t>(image.at(x, y)) & mask;
         if (got != expected) {
           ADD_FAILURE() << format.camera << " image " << k << " (" << x << "," << y << "): " << got

@@ -49,7 +49,9 @@ TEST_F(Opening, DefaultBoardWithDefaultCameraOpensAtFullSize) {
 }
 
 TEST_F(Opening, DeviceNameForms) {
-  EXPECT_NE(Open(WithDevice("R64:0")), nullptr);
+  tarvel::Instance *r64 = Open(WithDevice("R64:0"));
+  ASSERT_NE(r64, nullptr);
+  ASSERT_EQ(Close(r64), kOk);
   ExpectRefused(WithDevice("R64:1"), FG_ERR_BOARD_OPEN);        // no second R64
   ExpectRefused(WithDevice("RoadRunner:0"), FG_ERR_BOARD_OPEN);  // no RoadRunner at all
   ExpectRefused(WithDevice("GN2:0"), FG_ERR_BOARD_OPEN);

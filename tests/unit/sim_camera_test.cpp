@@ -98,7 +98,7 @@ TEST_F(SimCameras, FaultsNameTheirLine) {
       {head + "=8\n", "line 3: '=8' is not a key = value line"},
       {head + "depth=8 bits\n", "line 3: depth '8 bits' is not a 32-bit number"},
       {head + "depth=0x1ffffffff\n", "line 3: depth '0x1ffffffff' is not a 32-bit number"},
-      {head + "depth=20\n", "line 3: depth must be 1 to 16, 24, 30, 32 or 36"},
+      {head + "depth=33\n", "line 3: depth must be 1 to 32 or 36"},
       {"width=0\nheight=1\ndepth=8\n", "line 1: width must be from 1 to 16384"},
       {"width=1\nheight=32768\ndepth=8\n", "line 2: height must be from 1 to 32767"},
       {head + "depth=8\nbytes_per_pixel=9\n", "line 4: bytes_per_pixel must be from 1 to 8"},

@@ -8,6 +8,7 @@
 #include "api/call_gate.hpp"
 #include "api/sdk_layer.hpp"
 #include "model/logs.hpp"
+#include "model/versions.hpp"
 
 using bfsim::api::Gate;
 using bfsim::api::GateVoid;
@@ -55,6 +56,14 @@ int BFsprintf(char *buffer, size_t size, const char *format, ...) {
   if (fault) stored = static_cast<int>(*fault);
   bfsim::api::RecordCall("BFsprintf", {size}, static_cast<uint32_t>(stored));
   return stored;
+}
+
+BFRC BFGetBuildTarget(uint32_t *target) {
+  return Gate<BFRC>("BFGetBuildTarget", {}, [&]() -> BFRC {
+    if (target == nullptr) return BF_ERR_BAD_ARG;
+    *target = bfsim::model::BuildTarget().load();
+    return BF_OK;
+  });
 }
 
 uint64_t BFTick(void) {

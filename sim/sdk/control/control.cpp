@@ -6,6 +6,7 @@
 #include "model/logs.hpp"
 #include "model/registers.hpp"
 #include "model/system.hpp"
+#include "model/versions.hpp"
 
 namespace bfsim {
 namespace {
@@ -22,6 +23,7 @@ void Reset() {
   api::SetRecording(false);
   api::TakeRecordedCalls();
   model::ClearModelLogs();
+  model::BuildTarget() = 0;
 }
 
 std::string LoadSystem(std::string_view text) { return Sys().LoadText(text); }
@@ -61,6 +63,8 @@ std::vector<BoardDesc> Boards() {
 }
 
 void SetDriverReady(bool ready) { Sys().SetDriverReady(ready); }
+
+void SetBuildTarget(uint32_t target) { model::BuildTarget() = target; }
 
 void SetHeldElsewhere(uint32_t n, bool held) {
   Sys().WithBoards([&](std::vector<model::Board> &boards) {

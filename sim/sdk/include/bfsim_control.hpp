@@ -62,6 +62,8 @@ struct BoardDesc {
 std::vector<BoardDesc> Boards();
 
 void SetDriverReady(bool ready);
+// What BFGetBuildTarget reports (0 after Reset).
+void SetBuildTarget(uint32_t target);
 // Marks board `n` (position in Boards()) as held by another process: opens
 // fail with BF_ERR_BRD_HELD (or BF_ERR_BRD_HELD_CAM for CiBrdOpenCam).
 void SetHeldElsewhere(uint32_t n, bool held);

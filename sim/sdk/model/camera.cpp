@@ -98,7 +98,7 @@ std::string ParseValue(Key key, std::string_view value, Parsed &p) {
       break;
     case kDepth:
     case kDepth2:
-      if (!ValidDepth(n)) return std::string(kNames[key]) + " must be 1 to 16, 24, 30, 32 or 36";
+      if (!ValidDepth(n)) return std::string(kNames[key]) + " must be 1 to 32 or 36";
       (key == kDepth ? c.depth : c.depth2) = n;
       break;
     case kBytes:

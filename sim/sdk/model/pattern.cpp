@@ -24,7 +24,7 @@ bool IsColorDepth(uint32_t depth, bool color_camera) {
 }
 
 bool ValidDepth(uint32_t depth) {
-  return (depth >= 1 && depth <= 16) || depth == 24 || depth == 30 || depth == 32 || depth == 36;
+  return (depth >= 1 && depth <= 32) || depth == 36;
 }
 
 uint32_t ComponentsOf(uint32_t depth, bool color) {
