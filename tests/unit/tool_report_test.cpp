@@ -64,7 +64,7 @@ GrabSummary Example() {
 
 TEST(ToolSummary, TextLine) {
   EXPECT_EQ(SummaryText(Example()),
-            "30 frames in 1.50 s: 20.0 fps, 6.14 MB/s, 0 dropped, 1 time-outs, 0 errors; 30 PNG "
+            "30 frames in 1.50 s: 20.0 fps, 6.14 MB/s, 0 dropped, 1 time-out, 0 errors; 30 PNG "
             "in out, contact sheet out/contact_sheet.png; frames 2024-12-08 06:43:12.005 to "
             "2024-12-08 06:43:13.505");
   GrabSummary short_run = Example();
@@ -72,8 +72,10 @@ TEST(ToolSummary, TextLine) {
   short_run.counts.saved = 0;
   short_run.contact_sheet.clear();
   short_run.first_time.clear();
+  short_run.counts.timeouts = 2;
+  short_run.counts.errors = 1;
   EXPECT_EQ(SummaryText(short_run),
-            "1 frame of 30 in 1.50 s: 0.7 fps, 6.14 MB/s, 0 dropped, 1 time-outs, 0 errors");
+            "1 frame of 30 in 1.50 s: 0.7 fps, 6.14 MB/s, 0 dropped, 2 time-outs, 1 error");
 }
 
 TEST(ToolSummary, JsonCarriesEveryFigure) {

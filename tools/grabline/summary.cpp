@@ -14,6 +14,11 @@ std::string Fixed(double value, int decimals) {
   return buffer;
 }
 
+// "1 error", "2 errors".
+std::string Counted(uint64_t count, const char *one, const char *many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 // Figures rounded for reading; the raw counts stay exact.
 double Rounded(double value, double scale) { return std::round(value * scale) / scale; }
 
@@ -30,14 +35,14 @@ std::string FormatFrameTime(const FrameTime &time) {
 
 std::string SummaryText(const GrabSummary &s) {
   const GrabCounts &c = s.counts;
-  std::string text = std::to_string(c.frames) + (c.frames == 1 ? " frame" : " frames");
+  std::string text = Counted(c.frames, "frame", "frames");
   if (s.frames_asked > 0 && c.frames != s.frames_asked) {
     text += " of " + std::to_string(s.frames_asked);
   }
   text += " in " + Fixed(s.seconds, 2) + " s: " + Fixed(PerSecond(double(c.frames), s.seconds), 1) +
           " fps, " + Fixed(PerSecond(double(c.bytes), s.seconds) / 1e6, 2) + " MB/s, " +
-          std::to_string(c.dropped) + " dropped, " + std::to_string(c.timeouts) + " time-outs, " +
-          std::to_string(c.errors) + " errors";
+          std::to_string(c.dropped) + " dropped, " + Counted(c.timeouts, "time-out", "time-outs") +
+          ", " + Counted(c.errors, "error", "errors");
   if (c.saved > 0) text += "; " + std::to_string(c.saved) + " PNG in " + s.out_dir;
   if (!s.contact_sheet.empty()) text += ", contact sheet " + s.contact_sheet;
   if (!s.first_time.empty()) text += "; frames " + s.first_time + " to " + s.last_time;
