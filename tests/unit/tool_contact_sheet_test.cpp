@@ -18,10 +18,16 @@ TEST(ToolSamples, ReductionToEightAndSixteenBits) {
   EXPECT_EQ(To8Bit(0xFFFF, 12), 255) << "bits above the significant ones clamp";
   EXPECT_EQ(To8Bit(0x80000000u, 32), 0x80);
   EXPECT_EQ(To8Bit(3, 2), 3);
-  const uint32_t words[] = {0x12345678u, 0xFFFF0000u};
-  PlaneView plane{words, 4, 32, 2, 1};
+  const uint32_t words[] = {0x12345678u, 0xFFFF0000u, 0x000FFFFFu, 0x00100000u};
+  PlaneView plane{words, 4, 32, 4, 1};
   EXPECT_EQ(SampleAt(plane, 1), 0xFFFF0000u);
-  EXPECT_EQ(UpperHalves(plane), (std::vector<uint16_t>{0x1234, 0xFFFF}));
+  EXPECT_EQ(To16Bit(plane), (std::vector<uint16_t>{0x1234, 0xFFFF, 0x000F, 0x0010}));
+  plane.significant_bits = 20;
+  EXPECT_EQ(To16Bit(plane), (std::vector<uint16_t>{0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}))
+      << "bits above the twenty significant ones clamp";
+  const uint32_t twenty[] = {0x000FFFFFu, 0x00012345u};
+  PlaneView deep{twenty, 4, 20, 2, 1};
+  EXPECT_EQ(To16Bit(deep), (std::vector<uint16_t>{0xFFFF, 0x1234}));
 }
 
 // A gray plane whose sample is its x + 10 y.

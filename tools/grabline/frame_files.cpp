@@ -21,17 +21,18 @@ tarvel::Image Borrowed(int32_t kind, int32_t width, int32_t height, void *data, 
 
 }  // namespace
 
-PlaneView PlaneOf(const tarvel::Image &image) {
+PlaneView PlaneOf(const tarvel::Image &image, int depth) {
   PlaneView plane;
   plane.data = image.data();
   plane.bytes_per_sample = static_cast<int>(image.bytes_per_pixel());
   plane.significant_bits = image.significant_bits();
+  if (image.kind() == INT4_IMAGE && depth > 16 && depth < 32) plane.significant_bits = depth;
   plane.width = image.width();
   plane.height = image.height();
   return plane;
 }
 
-std::vector<PlaneView> FramePlanes(const std::vector<tarvel::Image> &images) {
+std::vector<PlaneView> FramePlanes(const std::vector<tarvel::Image> &images, int depth) {
   if (images.size() != 1 && images.size() != 3 && images.size() != 4) return {};
   const size_t shown = images.size() == 1 ? 1 : 3;
   std::vector<PlaneView> planes;
@@ -42,21 +43,22 @@ std::vector<PlaneView> FramePlanes(const std::vector<tarvel::Image> &images) {
         !(image.kind() == INT4_IMAGE && shown == 1)) {
       return {};
     }
-    planes.push_back(PlaneOf(image));
+    planes.push_back(PlaneOf(image, depth));
   }
   return planes;
 }
 
-bool WriteFramePng(const std::string &path, const std::vector<tarvel::Image> &images,
+bool WriteFramePng(const std::string &path, const std::vector<tarvel::Image> &images, int depth,
                    std::string *error) {
-  if (FramePlanes(images).empty()) {
+  if (FramePlanes(images, depth).empty()) {
     *error = "cannot show " + std::to_string(images.size()) + " images of these kinds as PNG";
     return false;
   }
   if (images.size() == 1 && images[0].kind() == INT4_IMAGE) {
     const tarvel::Image &image = images[0];
-    std::vector<uint16_t> halves = UpperHalves(PlaneOf(image));
-    tarvel::Image reduced = Borrowed(UINT2_IMAGE, image.width(), image.height(), halves.data(), 16);
+    std::vector<uint16_t> samples = To16Bit(PlaneOf(image, depth));
+    tarvel::Image reduced =
+        Borrowed(UINT2_IMAGE, image.width(), image.height(), samples.data(), 16);
     return tarvel::WritePng(path, {&reduced}, error);
   }
   std::vector<const tarvel::Image *> channels;

@@ -111,7 +111,11 @@ class GrabRun {
   // Fills in `summary` as the run goes.
   GrabRun(const Options &options, const ToolContext &context, tarvel::Instance &instance,
           GrabSummary &summary)
-      : options_(options), context_(context), instance_(instance), summary_(summary) {}
+      : options_(options),
+        context_(context),
+        instance_(instance),
+        summary_(summary),
+        depth_(instance.record().bits_per_channel) {}
 
   void Run();
   // Ends continuous grabbing, writes the contact sheet; returns the exit status.
@@ -150,6 +154,7 @@ class GrabRun {
   uint64_t timeouts_in_row_ = 0;
   ContactSheet sheet_;
   GrabSummary &summary_;
+  const int depth_;  // bits per channel the instance opened with
   std::string error_;
 };
 
@@ -203,7 +208,7 @@ bool GrabRun::GrabOne() {
 }
 
 bool GrabRun::Deliver(const std::vector<tarvel::Image> &images) {
-  const std::vector<PlaneView> planes = FramePlanes(images);
+  const std::vector<PlaneView> planes = FramePlanes(images, depth_);
   if (planes.empty()) {
     ++counts_.errors;
     Report("grab: the plug-in delivered " + std::to_string(images.size()) +
@@ -220,14 +225,14 @@ bool GrabRun::Deliver(const std::vector<tarvel::Image> &images) {
   summary_.width = images[0].width();
   summary_.height = images[0].height();
   summary_.channels = static_cast<int32_t>(images.size());
-  summary_.bits = images[0].significant_bits();
+  summary_.bits = planes[0].significant_bits;
   if (options_.every == 0 || number % options_.every != 0) return true;
 
   char name[48];
   std::snprintf(name, sizeof(name), "frame_%06llu.png", static_cast<unsigned long long>(number));
   const std::string path = (std::filesystem::path(options_.out) / name).string();
   std::string why;
-  if (!WriteFramePng(path, images, &why)) {
+  if (!WriteFramePng(path, images, depth_, &why)) {
     Report("write " + Printable(path) + ": " + Printable(why));
     return false;
   }

@@ -11,9 +11,13 @@ namespace {
 
 constexpr size_t kLineWidth = 88;
 
+// Numbers in the value syntax (a decimal keeps its point), texts as they are.
 std::vector<std::string> ValueTexts(const std::vector<tarvel::Value> &values) {
   std::vector<std::string> texts;
-  for (const ParamValue &value : FromHost(values)) texts.push_back(FormatParamValues({value}));
+  for (const ParamValue &value : FromHost(values)) {
+    texts.push_back(value.type == ParamValue::Type::kString ? Printable(value.s)
+                                                            : FormatParamValues({value}));
+  }
   return texts;
 }
 

@@ -29,11 +29,14 @@ uint8_t To8Bit(uint32_t sample, int significant_bits) {
   return static_cast<uint8_t>(std::min<uint32_t>(top, 255));
 }
 
-std::vector<uint16_t> UpperHalves(const PlaneView &plane) {
+std::vector<uint16_t> To16Bit(const PlaneView &plane) {
   const size_t count = size_t(std::max(plane.width, 0)) * size_t(std::max(plane.height, 0));
-  std::vector<uint16_t> halves(count);
-  for (size_t i = 0; i < count; ++i) halves[i] = static_cast<uint16_t>(SampleAt(plane, i) >> 16);
-  return halves;
+  const int shift = std::clamp(plane.significant_bits, 16, 32) - 16;
+  std::vector<uint16_t> reduced(count);
+  for (size_t i = 0; i < count; ++i) {
+    reduced[i] = static_cast<uint16_t>(std::min<uint32_t>(SampleAt(plane, i) >> shift, 0xFFFF));
+  }
+  return reduced;
 }
 
 }  // namespace grabline::tool

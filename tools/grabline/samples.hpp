@@ -21,7 +21,8 @@ struct PlaneView {
 uint32_t SampleAt(const PlaneView &plane, size_t index);
 // The top eight significant bits of a sample; bits above the significant ones clamp to 255.
 uint8_t To8Bit(uint32_t sample, int significant_bits);
-// 32-bit samples reduced to their upper 16 bits, the most a PNG sample holds.
-std::vector<uint16_t> UpperHalves(const PlaneView &plane);
+// Samples of more than 16 significant bits reduced to their top 16, the most a PNG
+// sample holds; bits above the significant ones clamp to 65535.
+std::vector<uint16_t> To16Bit(const PlaneView &plane);
 
 }  // namespace grabline::tool
