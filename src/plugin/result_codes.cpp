@@ -1,41 +1,49 @@
 #include "plugin/result_codes.hpp"
 
-namespace grabline {
+#include <string_view>
 
-const char *ResultCodeName(Terr code) {
-  if (code == FG_OK) return "FG_OK";
-  switch (code) {
-    case FG_FAIL: return "FG_FAIL";
-    case FG_ERR_LUT_LENGTH: return "FG_ERR_LUT_LENGTH";
-    case FG_ERR_SERIAL_HANDLE: return "FG_ERR_SERIAL_HANDLE";
-    case FG_ERR_SERIAL_NOT_CL: return "FG_ERR_SERIAL_NOT_CL";
-    case FG_ERR_SERIAL_INIT: return "FG_ERR_SERIAL_INIT";
-    case FG_ERR_SERIAL_SETTINGS: return "FG_ERR_SERIAL_SETTINGS";
-    case FG_ERR_SERIAL_WRITE: return "FG_ERR_SERIAL_WRITE";
-    case FG_ERR_SERIAL_BUFFER: return "FG_ERR_SERIAL_BUFFER";
-    case FG_ERR_DRIVER_NOT_READY: return "FG_ERR_DRIVER_NOT_READY";
-    case FG_ERR_BITS_PER_CHANNEL: return "FG_ERR_BITS_PER_CHANNEL";
-    case FG_ERR_BOARD_OPEN: return "FG_ERR_BOARD_OPEN";
-    case FG_ERR_GRAB: return "FG_ERR_GRAB";
-    case FG_ERR_RESOLUTION: return "FG_ERR_RESOLUTION";
-    case FG_ERR_IMAGE_PART: return "FG_ERR_IMAGE_PART";
-    case FG_ERR_BOARD: return "FG_ERR_BOARD";
-    case FG_ERR_COLOR_SPACE: return "FG_ERR_COLOR_SPACE";
-    case FG_ERR_PORT: return "FG_ERR_PORT";
-    case FG_ERR_CAMERA_SELECT: return "FG_ERR_CAMERA_SELECT";
-    case FG_ERR_DEVICE_BUSY: return "FG_ERR_DEVICE_BUSY";
-    case FG_ERR_UNSUPPORTED: return "FG_ERR_UNSUPPORTED";
-    case FG_ERR_TIMEOUT: return "FG_ERR_TIMEOUT";
-    case FG_ERR_PARAM_TYPE: return "FG_ERR_PARAM_TYPE";
-    case FG_ERR_PARAM_VALUE: return "FG_ERR_PARAM_VALUE";
-    case FG_ERR_LUT_UNSUPPORTED: return "FG_ERR_LUT_UNSUPPORTED";
-    case FG_ERR_OPERATION_FAILED: return "FG_ERR_OPERATION_FAILED";
-    case FG_ERR_GET_FAILED: return "FG_ERR_GET_FAILED";
-    case FG_ERR_TRIGGER_MODE: return "FG_ERR_TRIGGER_MODE";
-    case FG_ERR_CALLBACK_TYPE: return "FG_ERR_CALLBACK_TYPE";
-    case FG_ERR_BUFFER_ALLOC: return "FG_ERR_BUFFER_ALLOC";
-    default: return nullptr;
-  }
+#include "plugin/result_code_names.hpp"
+
+namespace grabline {
+namespace {
+
+constexpr bool Named(Terr code, std::string_view name) {
+  const char *found = ResultCodeName(code, FG_OK);
+  return found != nullptr && name == found;
 }
+
+// The names live in a header the tools share; these keep it in step with the codes above.
+static_assert(Named(FG_OK, "FG_OK") && Named(FG_FAIL, "FG_FAIL") &&
+              Named(FG_ERR_LUT_LENGTH, "FG_ERR_LUT_LENGTH") &&
+              Named(FG_ERR_SERIAL_HANDLE, "FG_ERR_SERIAL_HANDLE") &&
+              Named(FG_ERR_SERIAL_NOT_CL, "FG_ERR_SERIAL_NOT_CL") &&
+              Named(FG_ERR_SERIAL_INIT, "FG_ERR_SERIAL_INIT") &&
+              Named(FG_ERR_SERIAL_SETTINGS, "FG_ERR_SERIAL_SETTINGS") &&
+              Named(FG_ERR_SERIAL_WRITE, "FG_ERR_SERIAL_WRITE") &&
+              Named(FG_ERR_SERIAL_BUFFER, "FG_ERR_SERIAL_BUFFER") &&
+              Named(FG_ERR_DRIVER_NOT_READY, "FG_ERR_DRIVER_NOT_READY") &&
+              Named(FG_ERR_BITS_PER_CHANNEL, "FG_ERR_BITS_PER_CHANNEL") &&
+              Named(FG_ERR_BOARD_OPEN, "FG_ERR_BOARD_OPEN") && Named(FG_ERR_GRAB, "FG_ERR_GRAB") &&
+              Named(FG_ERR_RESOLUTION, "FG_ERR_RESOLUTION") &&
+              Named(FG_ERR_IMAGE_PART, "FG_ERR_IMAGE_PART") &&
+              Named(FG_ERR_BOARD, "FG_ERR_BOARD") &&
+              Named(FG_ERR_COLOR_SPACE, "FG_ERR_COLOR_SPACE") &&
+              Named(FG_ERR_PORT, "FG_ERR_PORT") &&
+              Named(FG_ERR_CAMERA_SELECT, "FG_ERR_CAMERA_SELECT") &&
+              Named(FG_ERR_DEVICE_BUSY, "FG_ERR_DEVICE_BUSY") &&
+              Named(FG_ERR_UNSUPPORTED, "FG_ERR_UNSUPPORTED") &&
+              Named(FG_ERR_TIMEOUT, "FG_ERR_TIMEOUT") &&
+              Named(FG_ERR_PARAM_TYPE, "FG_ERR_PARAM_TYPE") &&
+              Named(FG_ERR_PARAM_VALUE, "FG_ERR_PARAM_VALUE") &&
+              Named(FG_ERR_LUT_UNSUPPORTED, "FG_ERR_LUT_UNSUPPORTED") &&
+              Named(FG_ERR_OPERATION_FAILED, "FG_ERR_OPERATION_FAILED") &&
+              Named(FG_ERR_GET_FAILED, "FG_ERR_GET_FAILED") &&
+              Named(FG_ERR_TRIGGER_MODE, "FG_ERR_TRIGGER_MODE") &&
+              Named(FG_ERR_CALLBACK_TYPE, "FG_ERR_CALLBACK_TYPE") &&
+              Named(FG_ERR_BUFFER_ALLOC, "FG_ERR_BUFFER_ALLOC"));
+
+}  // namespace
+
+const char *ResultCodeName(Terr code) { return ResultCodeName(code, FG_OK); }
 
 }  // namespace grabline

@@ -1,0 +1,183 @@
+// The command line of the tool: commands, options in order, and every refusal with
+// the message the user sees.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "grabline/command_line.hpp"
+#include "grabline/options.hpp"
+
+namespace grabline::tool {
+namespace {
+
+CommandLine Line(std::initializer_list<std::string_view> args) {
+  std::vector<std::string_view> list(args);
+  CommandLine line;
+  std::string error;
+  EXPECT_TRUE(ParseCommandLine(list, &line, &error)) << error;
+  return line;
+}
+
+std::string LineError(std::initializer_list<std::string_view> args) {
+  std::vector<std::string_view> list(args);
+  CommandLine line;
+  std::string error;
+  EXPECT_FALSE(ParseCommandLine(list, &line, &error));
+  return error;
+}
+
+Options Built(std::initializer_list<std::string_view> args) {
+  Options options;
+  std::string error;
+  EXPECT_TRUE(BuildOptions(Line(args), &options, &error)) << error;
+  return options;
+}
+
+std::string BuildError(std::initializer_list<std::string_view> args) {
+  Options options;
+  std::string error;
+  EXPECT_FALSE(BuildOptions(Line(args), &options, &error));
+  return error;
+}
+
+TEST(ToolCommandLine, CommandsHelpAndOptionForms) {
+  EXPECT_EQ(Line({}).command, Command::kNone);
+  EXPECT_TRUE(Line({"--help"}).help);
+  CommandLine help = Line({"help", "grab"});
+  EXPECT_TRUE(help.help);
+  EXPECT_EQ(help.command, Command::kGrab);
+  EXPECT_TRUE(Line({"param", "-h"}).help);
+
+  CommandLine line =
+      Line({"--system", "s.txt", "grab", "--frames=5", "--set", "a=1", "--json", "--set=b=-2"});
+  EXPECT_EQ(line.command, Command::kGrab);
+  ASSERT_EQ(line.options.size(), 5u);
+  EXPECT_EQ(line.options[0].name, "system");
+  EXPECT_EQ(line.options[0].value, "s.txt");
+  EXPECT_EQ(line.options[1].value, "5");
+  EXPECT_EQ(line.options[2].value, "a=1");
+  EXPECT_EQ(line.options[3].name, "json");
+  EXPECT_EQ(line.options[4].value, "b=-2");
+  // A value may look like an option.
+  EXPECT_EQ(Line({"param", "--port", "--json", "--get", "x"}).options[0].value, "--json");
+}
+
+TEST(ToolCommandLine, ShapeErrors) {
+  EXPECT_EQ(LineError({"snap"}), "unknown command 'snap' (commands: grab, list, param, info)");
+  EXPECT_EQ(LineError({"grab", "--frame", "3"}), "unknown option '--frame' for 'grab'");
+  EXPECT_EQ(LineError({"--frames", "3", "grab"}), "unknown option '--frames'");
+  EXPECT_EQ(LineError({"list", "--device", "R64:0"}), "unknown option '--device' for 'list'");
+  EXPECT_EQ(LineError({"info", "--get", "x"}), "unknown option '--get' for 'info'");
+  EXPECT_EQ(LineError({"grab", "--frames"}), "option --frames needs a value");
+  EXPECT_EQ(LineError({"grab", "--json=yes"}), "option --json takes no value");
+  EXPECT_EQ(LineError({"grab", "--out", "a", "--out", "b"}), "option --out given more than once");
+  EXPECT_EQ(LineError({"--interface", "grabline", "list", "--interface", "grabline"}),
+            "option --interface given more than once");
+  EXPECT_EQ(LineError({"grab", "-f"}), "unknown option '-f'");
+  EXPECT_EQ(LineError({"grab", "--"}), "unknown option '--'");
+  EXPECT_EQ(LineError({"grab", "--\x1b[31m"}), "unknown option '--\\x1B[31m' for 'grab'");
+}
+
+TEST(ToolOptions, GrabDefaultsAndValues) {
+  Options defaults = Built({"grab"});
+  EXPECT_EQ(defaults.interface, "grablinexl");
+  EXPECT_EQ(defaults.mode, GrabMode::kSnap);
+  EXPECT_EQ(defaults.frames, kDefaultFrames);
+  EXPECT_EQ(defaults.duration, 0);
+  EXPECT_EQ(defaults.out, "out");
+  EXPECT_EQ(defaults.every, 1u);
+  EXPECT_FALSE(defaults.open.device || defaults.open.camera || defaults.open.port ||
+               defaults.open.color || defaults.open.bits);
+
+  Options o = Built({"grab",       "--interface", "pargrabline", "--device",   "R64:1", "--camera",
+                     "gray12.cam", "--port",      "1",           "--color",    "rgb",   "--bits",
+                     "-1",         "--mode",      "async",       "--duration", "2.5",   "--timeout",
+                     "100",        "--buffers",   "8",           "--volatile", "--out", "o",
+                     "--every",    "0",           "--json",      "--max-age",  "50"});
+  EXPECT_EQ(o.interface, "pargrabline");
+  EXPECT_EQ(*o.open.device, "R64:1");
+  EXPECT_EQ(*o.open.camera, "gray12.cam");
+  EXPECT_EQ(*o.open.port, 1);
+  EXPECT_EQ(*o.open.color, "rgb");
+  EXPECT_EQ(*o.open.bits, -1);
+  EXPECT_EQ(o.mode, GrabMode::kAsync);
+  EXPECT_EQ(o.frames, 0u) << "a duration alone grabs until it is over";
+  EXPECT_EQ(o.duration, 2.5);
+  EXPECT_EQ(*o.timeout_ms, 100);
+  EXPECT_EQ(*o.buffers, 8);
+  EXPECT_TRUE(o.volatile_images);
+  EXPECT_EQ(o.every, 0u);
+  EXPECT_TRUE(o.json);
+  EXPECT_EQ(o.max_age_ms, 50);
+  EXPECT_EQ(Built({"grab", "--mode", "continuous"}).mode, GrabMode::kContinuous);
+}
+
+TEST(ToolOptions, SetsAndGetsKeepTheirOrder) {
+  Options o =
+      Built({"param", "--get", "a", "--set", "b=1,s:x", "--set", "do_abort_grab", "--get", "a"});
+  ASSERT_EQ(o.ops.size(), 4u);
+  EXPECT_EQ(o.ops[0], (ParamOp{true, "a", {}}));
+  EXPECT_EQ(o.ops[1], (ParamOp{false, "b", {ParamValue::Int(1), ParamValue::Str("x")}}));
+  EXPECT_EQ(o.ops[2], (ParamOp{false, "do_abort_grab", {}}));
+  EXPECT_EQ(o.ops[3], (ParamOp{true, "a", {}}));
+  EXPECT_TRUE(Built({"param", "list"}).list_params);
+}
+
+TEST(ToolOptions, EveryBadValueNamesItsOption) {
+  EXPECT_EQ(BuildError({"grab", "--frames", "abc"}), "--frames: 'abc' is not a whole number");
+  EXPECT_EQ(BuildError({"grab", "--frames", "0"}),
+            "--frames: '0' is out of range (1 to 1000000000)");
+  EXPECT_EQ(BuildError({"grab", "--frames", "99999999999999999999"}),
+            "--frames: '99999999999999999999' is out of range (1 to 1000000000)");
+  EXPECT_EQ(BuildError({"grab", "--frames", ""}), "--frames: '' is not a whole number");
+  EXPECT_EQ(BuildError({"grab", "--every", "-1"}),
+            "--every: '-1' is out of range (0 to 1000000000)");
+  EXPECT_EQ(BuildError({"grab", "--timeout", "2147483648"}),
+            "--timeout: '2147483648' is out of range (0 to 2147483647)");
+  EXPECT_EQ(BuildError({"grab", "--buffers", "1"}), "--buffers: '1' is out of range (2 to 65535)");
+  EXPECT_EQ(BuildError({"grab", "--port", "-1"}), "--port: '-1' is out of range (0 to 2147483647)");
+  EXPECT_EQ(BuildError({"grab", "--bits", "65"}),
+            "--bits: '65' is out of range (1 to 64); or -1 for the camera's depth");
+  EXPECT_EQ(BuildError({"grab", "--bits", "x"}),
+            "--bits: 'x' is not a whole number; or -1 for the camera's depth");
+  EXPECT_EQ(BuildError({"grab", "--duration", "0"}),
+            "--duration: '0' is out of range (more than 0, at most 1000000 seconds)");
+  EXPECT_EQ(BuildError({"grab", "--duration", "nan"}),
+            "--duration: 'nan' is not a number of seconds");
+  EXPECT_EQ(BuildError({"grab", "--duration", "1e9"}),
+            "--duration: '1e9' is out of range (more than 0, at most 1000000 seconds)");
+  EXPECT_EQ(BuildError({"grab", "--mode", "burst"}),
+            "--mode: 'burst' is not one of snap, async, continuous");
+  EXPECT_EQ(BuildError({"grab", "--color", "RGB"}), "--color: 'RGB' is not one of gray, rgb");
+  EXPECT_EQ(BuildError({"grab", "--interface", "grablinexxl"}),
+            "--interface: unknown interface 'grablinexxl' (grablinexl, grabline, pargrabline)");
+  EXPECT_EQ(BuildError({"grab", "--device", ""}), "--device: empty");
+  EXPECT_EQ(BuildError({"grab", "--camera", std::string(1024, 'c')}),
+            "--camera: longer than 1023 bytes");
+  EXPECT_EQ(BuildError({"grab", "--out", ""}), "--out: empty");
+  EXPECT_EQ(BuildError({"list", "--system", ""}), "--system: empty");
+  EXPECT_EQ(BuildError({"grab", "--max-age", "5"}), "--max-age: only with --mode async");
+}
+
+TEST(ToolOptions, BadParameterOperations) {
+  EXPECT_EQ(BuildError({"grab", "--set", "=5"}), "--set: empty parameter name");
+  EXPECT_EQ(BuildError({"param", "--get", "a=b"}),
+            "--get: parameter name 'a=b' has a blank, a '=' or a character outside printable "
+            "ASCII");
+  EXPECT_EQ(BuildError({"param", "--set", "grab_timeout="}),
+            "--set grab_timeout: no value given (write --set grab_timeout for an action without "
+            "value, s: for an empty string)");
+  EXPECT_EQ(BuildError({"param", "--set", "grab_timeout=i:1.5"}),
+            "--set grab_timeout: '1.5' is not an integer");
+  EXPECT_EQ(BuildError({"param"}),
+            "param: nothing to do (give --set NAME=VALUE or --get NAME, or 'param list')");
+  EXPECT_EQ(BuildError({"param", "list", "--get", "x"}), "param list: takes no --set or --get");
+  EXPECT_EQ(BuildError({"param", "lst"}), "param: unexpected argument 'lst'");
+  EXPECT_EQ(BuildError({"grab", "now"}), "grab: unexpected argument 'now'");
+}
+
+}  // namespace
+}  // namespace grabline::tool

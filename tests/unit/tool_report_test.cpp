@@ -1,0 +1,147 @@
+// What the tool prints about a grab: JSON, the summary, the progress line, code names.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+
+#include "grabline/code_names.hpp"
+#include "grabline/json_writer.hpp"
+#include "grabline/progress.hpp"
+#include "grabline/summary.hpp"
+
+namespace grabline::tool {
+namespace {
+
+TEST(ToolJson, NestingAndSeparators) {
+  JsonWriter json;
+  json.BeginObject().Key("a").Int(-1).Key("b").BeginArray().Uint(1).Bool(false).Null();
+  json.BeginObject().EndObject().EndArray().Key("c").String("x").EndObject();
+  EXPECT_EQ(json.text(), R"({"a":-1,"b":[1,false,null,{}],"c":"x"})");
+}
+
+TEST(ToolJson, StringsAreAlwaysValidJson) {
+  EXPECT_EQ(JsonQuote("say \"hi\"\\"), R"("say \"hi\"\\")");
+  EXPECT_EQ(JsonQuote("a\nb\tc\rd\x01\x7f"), R"("a\nb\tc\rd\u0001\u007f")");
+  EXPECT_EQ(JsonQuote("gr\xc3\xbc\xc3\x9f \xe2\x82\xac \xf0\x9f\x98\x80"),
+            "\"gr\xc3\xbc\xc3\x9f \xe2\x82\xac \xf0\x9f\x98\x80\"");
+  // Stray, truncated, overlong and surrogate sequences are replaced byte by byte.
+  EXPECT_EQ(JsonQuote("\xff"), R"("\ufffd")");
+  EXPECT_EQ(JsonQuote("a\xc3"), R"("a\ufffd")");
+  EXPECT_EQ(JsonQuote("\xc0\xaf"), R"("\ufffd\ufffd")");
+  EXPECT_EQ(JsonQuote("\xed\xa0\x80"), R"("\ufffd\ufffd\ufffd")");
+  EXPECT_EQ(JsonQuote("\xf4\x90\x80\x80"), R"("\ufffd\ufffd\ufffd\ufffd")");
+  EXPECT_EQ(JsonQuote(std::string("a\0b", 3)), R"("a\u0000b")");
+}
+
+TEST(ToolJson, NumbersRoundTripAndNonFiniteIsNull) {
+  JsonWriter json;
+  json.BeginArray().Double(0.1).Double(2).Double(std::numeric_limits<double>::infinity());
+  json.Double(std::numeric_limits<double>::quiet_NaN());
+  json.Int(std::numeric_limits<int64_t>::min()).Uint(std::numeric_limits<uint64_t>::max());
+  json.EndArray();
+  EXPECT_EQ(json.text(), "[0.1,2,null,null,-9223372036854775808,18446744073709551615]");
+}
+
+GrabSummary Example() {
+  GrabSummary s;
+  s.interface = "grablinexl";
+  s.device = "default";
+  s.camera = "default";
+  s.mode = "snap";
+  s.counts = {30, 30ull * 640 * 480, 0, 1, 0, 30};
+  s.frames_asked = 30;
+  s.seconds = 1.5;
+  s.width = 640;
+  s.height = 480;
+  s.channels = 1;
+  s.bits = 8;
+  s.out_dir = "out";
+  s.contact_sheet = "out/contact_sheet.png";
+  s.first_time = FormatFrameTime({2024, 12, 8, 6, 43, 12, 5});
+  s.last_time = FormatFrameTime({2024, 12, 8, 6, 43, 13, 505});
+  return s;
+}
+
+TEST(ToolSummary, TextLine) {
+  EXPECT_EQ(SummaryText(Example()),
+            "30 frames in 1.50 s: 20.0 fps, 6.14 MB/s, 0 dropped, 1 time-out, 0 errors; 30 PNG "
+            "in out, contact sheet out/contact_sheet.png; frames 2024-12-08 06:43:12.005 to "
+            "2024-12-08 06:43:13.505");
+  GrabSummary short_run = Example();
+  short_run.counts.frames = 1;
+  short_run.counts.saved = 0;
+  short_run.contact_sheet.clear();
+  short_run.first_time.clear();
+  short_run.counts.timeouts = 2;
+  short_run.counts.errors = 1;
+  EXPECT_EQ(SummaryText(short_run),
+            "1 frame of 30 in 1.50 s: 0.7 fps, 6.14 MB/s, 0 dropped, 2 time-outs, 1 error");
+}
+
+TEST(ToolSummary, JsonCarriesEveryFigure) {
+  EXPECT_EQ(SummaryJson(Example()),
+            R"({"ok":true,"interface":"grablinexl","device":"default","camera":"default",)"
+            R"("mode":"snap","frames":30,"frames_asked":30,"seconds":1.5,"fps":20,)"
+            R"("mb_per_s":6.14,"bytes":9216000,"dropped":0,"timeouts":1,"errors":0,"saved":30,)"
+            R"("width":640,"height":480,"channels":1,"bits":8,"out":"out",)"
+            R"("contact_sheet":"out/contact_sheet.png",)"
+            R"("first_frame_time":"2024-12-08 06:43:12.005",)"
+            R"("last_frame_time":"2024-12-08 06:43:13.505","error":null})");
+  GrabSummary failed = Example();
+  failed.error = "open: FG_ERR_BOARD_OPEN (5302)";
+  failed.frames_asked = 0;
+  failed.seconds = 0;
+  failed.contact_sheet.clear();
+  const std::string json = SummaryJson(failed);
+  EXPECT_NE(json.find(R"("ok":false)"), std::string::npos);
+  EXPECT_NE(json.find(R"("frames_asked":null)"), std::string::npos);
+  EXPECT_NE(json.find(R"("fps":0,)"), std::string::npos) << "no division by zero time";
+  EXPECT_NE(json.find(R"("contact_sheet":null)"), std::string::npos);
+  EXPECT_NE(json.find(R"x("error":"open: FG_ERR_BOARD_OPEN (5302)")x"), std::string::npos);
+}
+
+TEST(ToolSummary, FrameTimes) {
+  EXPECT_EQ(FormatFrameTime({}), "");
+  EXPECT_EQ(FormatFrameTime({65535, 255, 255, 255, 255, 255, 65535}),
+            "65535-255-255 255:255:255.65535");
+}
+
+TEST(ToolProgress, BarAndLine) {
+  ProgressView view{{12, 12'000'000, 1, 2, 0, 12}, 0.5, 30, 0};
+  EXPECT_EQ(ProgressBar(view, 10),
+            "[####......]  12/30 frames  24.0 fps  24.00 MB/s  1 dropped  2 time-outs");
+  EXPECT_EQ(ProgressLine(view),
+            "grab: 12/30 frames, 0.5 s, 24.0 fps, 24.00 MB/s, 1 dropped, 2 time-outs");
+  // With a duration the further of the two fractions counts.
+  view.seconds_target = 0.625;
+  EXPECT_DOUBLE_EQ(ProgressFraction(view), 0.8);
+  EXPECT_EQ(ProgressBar(view, 10).substr(0, 12), "[########..]");
+  view = ProgressView{{100, 0, 0, 0, 0, 0}, 0, 0, 0};
+  EXPECT_EQ(ProgressBar(view, -5), "[]  100 frames  0.0 fps  0.00 MB/s  0 dropped  0 time-outs");
+  view.frames_target = 10;
+  EXPECT_EQ(ProgressBar(view, 500).size(), ProgressBar(view, 100).size());
+  EXPECT_DOUBLE_EQ(ProgressFraction(view), 1.0);
+}
+
+TEST(ToolProgress, PacerFiresOncePerInterval) {
+  ProgressPacer pacer(1.0);
+  EXPECT_FALSE(pacer.Due(0.0));
+  EXPECT_FALSE(pacer.Due(0.99));
+  EXPECT_TRUE(pacer.Due(1.0));
+  EXPECT_FALSE(pacer.Due(1.5));
+  EXPECT_TRUE(pacer.Due(2.0));
+  EXPECT_TRUE(pacer.Due(10.0)) << "a long grab gives one line, not a burst";
+  EXPECT_FALSE(pacer.Due(10.5));
+}
+
+TEST(ToolCodeNames, PluginAndHostCodes) {
+  EXPECT_EQ(CodeText(5302, 2), "FG_ERR_BOARD_OPEN (5302)");
+  EXPECT_EQ(CodeText(2, 2), "FG_OK (2)");
+  EXPECT_EQ(CodeText(1, 1), "FG_OK (1)");
+  EXPECT_EQ(CodeText(2, 1), "code 2") << "2 means nothing to the par host";
+  EXPECT_EQ(CodeText(4905, 2), "T_ERR_ARGUMENT (4905)");
+  EXPECT_EQ(CodeText(-1, 2), "code -1");
+}
+
+}  // namespace
+}  // namespace grabline::tool

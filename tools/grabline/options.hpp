@@ -1,0 +1,66 @@
+// options.hpp — the checked options of each command, built from the command line.
+// Every value is validated here with a message that names the option.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "command_line.hpp"
+#include "value_text.hpp"
+
+namespace grabline::tool {
+
+// Longest device or camera name the host's instance record holds.
+inline constexpr size_t kMaxOpenText = 1023;
+
+// What to open; unset fields keep the plug-in's class defaults.
+struct OpenOptions {
+  std::optional<std::string> device;
+  std::optional<std::string> camera;
+  std::optional<int32_t> port;
+  std::optional<std::string> color;
+  std::optional<int32_t> bits;
+};
+
+// One --set or --get, in the order given.
+struct ParamOp {
+  bool get = false;
+  std::string name;
+  std::vector<ParamValue> values;  // empty for an action without value
+  bool operator==(const ParamOp &) const = default;
+};
+
+enum class GrabMode { kSnap, kAsync, kContinuous };
+
+struct Options {
+  Command command = Command::kNone;
+  std::string interface = "grablinexl";
+  std::optional<std::string> system;
+  std::optional<std::string> cameras;
+  OpenOptions open;
+  std::vector<ParamOp> ops;
+
+  // grab
+  GrabMode mode = GrabMode::kSnap;
+  uint64_t frames = 0;  // 0: until the duration is over
+  double duration = 0;  // seconds, 0: until the frames are in
+  std::optional<int32_t> timeout_ms;
+  std::optional<int32_t> buffers;
+  int32_t max_age_ms = 1000;
+  bool volatile_images = false;
+  std::string out = "out";
+  uint64_t every = 1;  // save every Nth frame, 0: none
+  bool json = false;
+
+  // param
+  bool list_params = false;
+};
+
+// Frames grabbed when neither --frames nor --duration is given.
+inline constexpr uint64_t kDefaultFrames = 10;
+
+bool BuildOptions(const CommandLine &line, Options *options, std::string *error);
+
+}  // namespace grabline::tool
