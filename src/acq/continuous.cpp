@@ -85,7 +85,7 @@ void Exit(InstanceRecord &inst, Bd board) {
 
 uint32_t ContinuousWorker(void *arg) {
   auto *fginst = static_cast<TFgInstance *>(arg);
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   Bd board = inst.board->handle;
   CiSIGNAL *signal = AcquisitionSignal(inst);
   inst.cg_state = CGRunning;
@@ -180,7 +180,11 @@ uint32_t ContinuousWorker(void *arg) {
     }
     if (inst.State[c] == BufAcquired && method == kOverwriteIgnore) {
       // The oldest frame is dropped so the newest can be kept.
-      inst.next_buffer_returned = Wrap(inst.next_buffer_returned, n);
+      // The grab may hand a buffer back at the same moment: advance by one
+      // step whatever index it left.
+      uint32_t returned = inst.next_buffer_returned.load();
+      while (!inst.next_buffer_returned.compare_exchange_weak(returned, Wrap(returned, n))) {
+      }
       ++inst.next_buffer_returned_abs;
       ++inst.num_buffers_overwritten;
     }
@@ -209,7 +213,7 @@ uint32_t ContinuousWorker(void *arg) {
 }  // namespace
 
 Terr WriteSoftwareTimestamps(TFgInstance *fginst, uint64_t stamp) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   if (inst.TopMagic == nullptr) return FG_FAIL;
   const uint32_t i = inst.fill_index;
   const uint32_t count = inst.next_buffer_acquired_abs;
@@ -251,7 +255,7 @@ Terr WriteSoftwareTimestamps(TFgInstance *fginst, uint64_t stamp) {
 }
 
 Terr EnableContinuousGrabbing(TFgInstance *fginst) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   if (inst.cg_state != CGStopped || inst.cg_thread != nullptr) {
     inst.continuous_grabbing = 1;
     return FG_OK;
@@ -281,7 +285,7 @@ Terr EnableContinuousGrabbing(TFgInstance *fginst) {
 }
 
 Terr DisableContinuousGrabbing(TFgInstance *fginst) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   const bool was_running = inst.cg_state == CGRunning;
   if (inst.cg_thread != nullptr) {
     uint32_t expected = 1;
@@ -309,7 +313,7 @@ Terr DisableContinuousGrabbing(TFgInstance *fginst) {
 }
 
 void StopContinuousWorker(TFgInstance *fginst) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   if (inst.continuous_grabbing != 0 && inst.cg_signal_armed != 0) inst.cg_signal_armed = 0;
   if (inst.cg_thread != nullptr) {
     StopThread(inst.board->handle, AcquisitionSignal(inst), &inst.cg_thread);
@@ -359,7 +363,7 @@ Terr WaitNextBufferContinuous(Tproc_handle, TFgInstance *fginst, uint32_t *index
 }
 
 void ReleaseContinuousWait(TFgInstance *fginst) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   if (inst.cg_semaphore != nullptr) os::ReleaseSemaphore(inst.cg_semaphore, 1);
 }
 

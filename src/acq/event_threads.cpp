@@ -53,7 +53,7 @@ void ReportEnd(const InstanceRecord &inst, uint32_t result, const WaitTexts &tex
 
 uint32_t FrameDoneThread(void *arg) {
   auto *fginst = static_cast<TFgInstance *>(arg);
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   Bd board = inst.board->handle;
   os::SetEvent(g_frame_done_ready);
   inst.frame_done_running = 1;
@@ -76,7 +76,7 @@ uint32_t FrameDoneThread(void *arg) {
 
 uint32_t ExposureDoneThread(void *arg) {
   auto *fginst = static_cast<TFgInstance *>(arg);
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   Bd board = inst.board->handle;
   os::SetEvent(g_exposure_done_ready);
   inst.exposure_done_running = 1;
@@ -125,7 +125,7 @@ EventParts PartsOf(InstanceRecord &inst, EventKind kind) {
 
 uint32_t OverflowThread(void *arg) {
   const EventThreadArgs args = *static_cast<EventThreadArgs *>(arg);
-  InstanceRecord &inst = *CurrInst(args.fginst);
+  InstanceRecord &inst = Inst(args.fginst);
   EventParts parts = PartsOf(inst, args.kind);
   Bd board = inst.board->handle;
   parts.running->store(1);
@@ -158,7 +158,7 @@ void StopThread(Bd board, CiSIGNAL *signal, os::Thread **thread) {
 }
 
 Terr StartEventThreads(TFgInstance *fginst) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   Bd board = inst.board->handle;
   const uint32_t exposure_type = IsGn2(inst) ? 11 : 5;
 
@@ -189,7 +189,7 @@ Terr StartEventThreads(TFgInstance *fginst) {
 }
 
 void StopEventThreads(TFgInstance *fginst) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   Bd board = inst.board->handle;
   StopEventThread(fginst, EventKind::kOverflow);
   StopEventThread(fginst, EventKind::kHardwareException);
@@ -207,7 +207,7 @@ void StopEventThreads(TFgInstance *fginst) {
 }
 
 Terr StartEventThread(TFgInstance *fginst, EventKind kind) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   EventParts parts = PartsOf(inst, kind);
   if (parts.running->load() != 0 || *parts.thread != nullptr) return FG_OK;
   Bd board = inst.board->handle;
@@ -233,7 +233,7 @@ Terr StartEventThread(TFgInstance *fginst, EventKind kind) {
 }
 
 Terr StopEventThread(TFgInstance *fginst, EventKind kind) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   EventParts parts = PartsOf(inst, kind);
   if (*parts.thread == nullptr) return FG_OK;
   Bd board = inst.board->handle;

@@ -182,7 +182,10 @@ Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, in
     PrintErrorf("The image of %lld lines is higher than an image can be.", (long long)height);
     return FG_ERR_GRAB;
   }
-  const os::LocalTime time = os::LocalTimeAt(currInst->last_frame_time_ms.load());
+  // Before the frame-done thread has seen its first event, the frame is
+  // stamped with the time it is assembled rather than with 1970.
+  const int64_t stamp = currInst->last_frame_time_ms.load();
+  const os::LocalTime time = os::LocalTimeAt(stamp != 0 ? stamp : os::NowMs());
 
   if (volatile_on) {
     // The image is the buffer itself and must not reach past it.

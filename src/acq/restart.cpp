@@ -8,7 +8,7 @@
 namespace grabline {
 
 Terr RestartAcquisition(TFgInstance *fginst, int mode) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   Bd board = inst.board->handle;
   if (mode == kRestartAbort) {
     CiConDMACommand(board, BF_DMA_ABORT, 1, 0, 0);
@@ -45,7 +45,7 @@ Terr RestartAcquisition(TFgInstance *fginst, int mode) {
 }
 
 Terr RecordLinesToGo(TFgInstance *fginst) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   if (!IsGn2(inst)) {
     inst.lines_to_go = static_cast<int32_t>(BFRegPeek(inst.board->handle, kProfile.reg.lines_to_go));
   }

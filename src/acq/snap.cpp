@@ -128,7 +128,7 @@ void Advance(InstanceRecord &inst) {
 }  // namespace
 
 Terr WaitNextBufferSnap(TFgInstance *fginst, uint32_t *index) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   Bd board = inst.board->handle;
   CiBrdAqTimeoutSet(board, inst.grab_timeout);
   uint32_t interlace = 0;

@@ -305,7 +305,7 @@ Terr ChangeNumBuffers(Tproc_handle proc_id, TFgInstance *fginst, uint32_t count,
 }
 
 Terr SetUpBoard(TFgInstance *fginst, uint64_t size, uint32_t i) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   Bd board = inst.board->handle;
   inst.setup_stage = 0;
   if (size > 0xFFFFFFFFull) return FG_ERR_BOARD;
@@ -396,7 +396,7 @@ Terr SetUpBoard(TFgInstance *fginst, uint64_t size, uint32_t i) {
 }
 
 Terr SetTimestampAddresses(TFgInstance *fginst, uint32_t i) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   if (inst.TopMagic == nullptr) return FG_FAIL;
   Bd board = inst.board->handle;
   uint32_t width = 0, height = 0;
@@ -432,7 +432,7 @@ Terr SetTimestampAddresses(TFgInstance *fginst, uint32_t i) {
 }
 
 Terr TakeOwnRing(Tproc_handle proc_id, TFgInstance *fginst) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   BoardInfo &board = *inst.board;
   if (inst.own_ring != 0) return FG_OK;
   if (board.users <= 1 && OnlyBoardRingUser(inst) && board.BoardBufferOrig != nullptr &&
@@ -463,7 +463,7 @@ Terr TakeOwnRing(Tproc_handle proc_id, TFgInstance *fginst) {
 }
 
 Terr ReturnOwnRing(Tproc_handle proc_id, TFgInstance *fginst) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   BoardInfo &board = *inst.board;
   if (board.users >= 2 && board.board_buffer_size >= inst.sizeBuffer &&
       board.board_buffer_count >= inst.numBuffers && board.BoardFrameBuffer != nullptr) {

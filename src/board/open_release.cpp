@@ -9,7 +9,7 @@
 namespace grabline {
 
 Terr OpenRelease::operator()(Terr code) {
-  InstanceRecord &inst = *CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   if (inst.board != nullptr) {
     // Threads first: they wait on signals of the board about to close.
     StopEventThreads(fginst);

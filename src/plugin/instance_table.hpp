@@ -23,6 +23,11 @@ inline InstanceRecord *CurrInst(const TFgInstance *fginst) {
   return fginst ? static_cast<InstanceRecord *>(fginst->currInst) : nullptr;
 }
 
+// The private record of an instance known to be bound (internal callers).
+inline InstanceRecord &Inst(const TFgInstance *fginst) {
+  return *static_cast<InstanceRecord *>(fginst->currInst);
+}
+
 // Resets every record to its cleared state and numbers it.
 void ClearInstanceTable();
 
