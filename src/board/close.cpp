@@ -5,6 +5,7 @@
 #include "board/buffer_ring.hpp"
 #include "board/process_objects.hpp"
 #include "board/shared_board.hpp"
+#include "io/serial.hpp"
 #include "plugin/error_report.hpp"
 #include "plugin/host_call.hpp"
 #include "plugin/instance_table.hpp"
@@ -40,6 +41,7 @@ Terr FGClose(Tproc_handle proc_id, TFgInstance *fginst) {
   if (result != FG_OK) return result;
   inst.numBuffers = 0;
   FreeAcquisitionSignal(inst);
+  CloseSerialPort(inst);
 
   if (board.users > 1) {
     --board.users;

@@ -133,7 +133,7 @@ struct InstanceRecord {
   uint32_t comm_timeout = 1000;
   uint32_t comm_baud_rate = 9600;
   uint32_t comm_write_delay = 0;
-  char comm_parity[2] = {'N', 0};
+  char comm_parity[4] = {'N', 0, 0, 0};  // a parity word, NUL-terminated
   uint32_t comm_data_bits = 8;
   uint32_t comm_stop_bits = 1;
   char *comm_read_buffer = nullptr;

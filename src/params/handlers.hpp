@@ -92,4 +92,27 @@ Terr GetCallbackCounter(GetCall &call);
 Terr GetAvailableCallbackTypes(GetCall &call);
 Terr GetTicksPerSecond(GetCall &call);
 
+// Camera Link serial (io/serial.cpp, io/serial_settings.cpp).
+Terr SetCommWrite(SetCall &call);
+Terr SetCommParam(SetCall &call);
+Terr SetCommOpen(SetCall &call);
+Terr SetCommClose(SetCall &call);
+Terr SetReadBufSize(SetCall &call);
+Terr GetReadBufSize(GetCall &call);
+Terr SetCommFlush(SetCall &call);
+Terr SetSerialTimeout(SetCall &call);
+Terr GetSerialTimeout(GetCall &call);
+Terr SetSerialBaudrate(SetCall &call);
+Terr GetSerialBaudrate(GetCall &call);
+Terr SetSerialWriteDelay(SetCall &call);
+Terr GetSerialWriteDelay(GetCall &call);
+Terr SetSerialMessage(SetCall &call);
+Terr GetSerialMessage(GetCall &call);
+Terr SetSerialTerminateCode(SetCall &call);
+Terr GetSerialTerminateCode(GetCall &call);
+Terr SetSerialMessageBufSize(SetCall &call);
+Terr GetSerialMessageBufSize(GetCall &call);
+Terr GetCommReadStr(GetCall &call);  // comm_read_str, do_comm_read_str
+Terr GetCommReadInt(GetCall &call);  // do_comm_read, do_comm_read_int, comm_read_int
+
 }  // namespace grabline

@@ -5,6 +5,7 @@
 #include "bfsim_control.hpp"
 #include "model/logs.hpp"
 #include "model/registers.hpp"
+#include "model/serial_ports.hpp"
 #include "model/system.hpp"
 #include "model/versions.hpp"
 
@@ -18,6 +19,7 @@ model::System &Sys() { return model::System::Get(); }
 void Reset() {
   model::ReadDebugSwitch();
   Sys().Reset();
+  model::SerialPorts::Get().Refresh();
   api::ClearCallCounts();
   api::ClearInjectedFaults();
   api::SetRecording(false);
@@ -26,7 +28,11 @@ void Reset() {
   model::BuildTarget() = 0;
 }
 
-std::string LoadSystem(std::string_view text) { return Sys().LoadText(text); }
+std::string LoadSystem(std::string_view text) {
+  std::string error = Sys().LoadText(text);
+  model::SerialPorts::Get().Refresh();
+  return error;
+}
 
 std::string SystemError() { return Sys().LoadError(); }
 

@@ -210,6 +210,94 @@ BFSDK_EXPORT BFRC CiLutSetMask(Bd board, uint32_t bits, uint8_t *lut_type);
 BFSDK_EXPORT BFRC CiRegGPOutGet(Bd board, uint32_t *value);
 BFSDK_EXPORT BFRC CiRegGPOutSet(Bd board, uint32_t value);
 
+/* ---- configuration query ----------------------------------------------------------
+ * The configured devices: every installed board of the families asked for,
+ * each with an identifier that stays the same while the system does and a
+ * flag telling whether it has a Camera Link serial port. A list from
+ * BFGetCfgDevicesSorted belongs to the caller until BFFreeCfgDevices. */
+typedef struct {
+  uint32_t id;         /* the device's identifier, as in the device list */
+  uint32_t family;     /* CISYS_TYPE_* */
+  uint32_t index;      /* position within its family */
+  uint32_t ports;      /* camera ports */
+  uint32_t has_serial; /* non-zero: the board has a Camera Link serial port */
+  uint32_t reserved[3];
+} BFCFG_BOARD;
+
+typedef struct BFCFG_DEVICE {
+  struct BFCFG_DEVICE *next; /* null at the end of the list */
+  uint32_t id;
+  uint32_t family;
+  uint32_t index;
+  uint32_t has_serial;
+} BFCFG_DEVICE;
+
+#define BF_CFG_ORDER_SYSTEM 0 /* the order the boards are installed in */
+#define BF_CFG_ORDER_FAMILY 1 /* by family code, then index within the family */
+
+/* The configuration record of an open board. */
+BFSDK_EXPORT BFRC BFGetCfgBoardVFO(Bd board, BFCFG_BOARD *record);
+/* At most `max_devices` devices of the families in the mask `families`
+ * (CISYS_TYPE_* or-ed), in `order`; *list is null when there are none. */
+BFSDK_EXPORT BFRC BFGetCfgDevicesSorted(uint32_t max_devices, uint32_t families, uint32_t order,
+                                        BFCFG_DEVICE **list);
+/* Frees a whole list; null is accepted, a pointer that is not the head of a
+ * live list is refused with BF_ERR_BAD_ARG. */
+BFSDK_EXPORT BFRC BFFreeCfgDevices(BFCFG_DEVICE *list);
+
+/* ---- Camera Link serial -------------------------------------------------------------
+ * Each Camera Link board has one serial port wired to its camera. A port is
+ * opened either from a board handle or by its serial index, the board's
+ * position among the Camera Link boards ordered by family code and then index
+ * within the family (the order BF_CFG_ORDER_FAMILY lists them in). A port is
+ * open through at most one serial reference at a time; that reference reads,
+ * writes, flushes and closes. The port reference (clBFGetSerialRef...) sets
+ * and reports the line and needs no closing.
+ *
+ * The cl* calls return CL_ERR_NO_ERR or a negative CL_ERR_* code. A read asks
+ * for exactly *size bytes; a write sends all *size bytes. Both wait at most
+ * `timeout_ms` and then fail with CL_ERR_TIMEOUT, a read handing over what
+ * did arrive and setting *size to its count. */
+typedef int32_t CLINT32;
+
+#define CL_ERR_NO_ERR 0
+#define CL_ERR_PORT_IN_USE (-10003)       /* the port is open through another reference */
+#define CL_ERR_TIMEOUT (-10004)
+#define CL_ERR_INVALID_INDEX (-10005)     /* no port has that serial index */
+#define CL_ERR_INVALID_REFERENCE (-10006) /* unknown, closed or stale reference; no port */
+#define CL_ERR_BAD_SETTING (-10008)       /* a line code no port supports */
+#define CL_ERR_INVALID_PTR (-10040)       /* a null pointer argument */
+#define CL_ERR_LINE_FAULT (-10100)        /* the line refused the bytes */
+
+/* Line codes of clBFSerialSettings and clBFGetBaudRate. */
+#define CL_BAUDRATE_9600 1
+#define CL_BAUDRATE_19200 2
+#define CL_BAUDRATE_38400 4
+#define CL_BAUDRATE_57600 8
+#define CL_BAUDRATE_115200 16
+#define CL_BAUDRATE_230400 32
+#define BF_SERIAL_DATA_5 0 /* ... 3 for 8 data bits */
+#define BF_SERIAL_PARITY_EVEN 0
+#define BF_SERIAL_PARITY_ODD 1
+#define BF_SERIAL_PARITY_NONE 2
+#define BF_SERIAL_STOP_1 0
+#define BF_SERIAL_STOP_1_5 1
+#define BF_SERIAL_STOP_2 2
+
+BFSDK_EXPORT CLINT32 clBFSerialInitFromBoardHandle(Bd board, void **serial_ref);
+BFSDK_EXPORT CLINT32 clBFGetSerialRefFromBoardHandle(Bd board, void **port_ref);
+BFSDK_EXPORT CLINT32 clBFGetSerialRef(uint32_t serial_index, void **port_ref);
+BFSDK_EXPORT CLINT32 clBFSerialSettings(void *port_ref, uint32_t baud, uint32_t data_bits,
+                                        uint32_t parity, uint32_t stop_bits);
+BFSDK_EXPORT CLINT32 clBFGetBaudRate(void *port_ref, uint32_t *baud);
+BFSDK_EXPORT CLINT32 clSerialInit(uint32_t serial_index, void **serial_ref);
+BFSDK_EXPORT CLINT32 clSerialRead(void *serial_ref, char *buffer, uint32_t *size,
+                                  uint32_t timeout_ms);
+BFSDK_EXPORT CLINT32 clSerialWrite(void *serial_ref, const char *buffer, uint32_t *size,
+                                   uint32_t timeout_ms);
+BFSDK_EXPORT CLINT32 clFlushPort(void *serial_ref);
+BFSDK_EXPORT CLINT32 clSerialClose(void *serial_ref);
+
 /* ---- diagnostics and time ------------------------------------------------------------------ */
 BFSDK_EXPORT void BFErrorShow(Bd board);
 BFSDK_EXPORT void BFOutputDebugString(const char *text);

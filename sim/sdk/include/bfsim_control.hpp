@@ -204,6 +204,57 @@ void SetCameraConnected(uint32_t n, bool connected);
 uint32_t InjectOverflow(uint32_t n);
 uint32_t InjectHardwareException(uint32_t n);
 
+// ---- Camera Link serial --------------------------------------------------------
+// Each Camera Link board's serial port is wired to a simulated camera (command
+// set in cameras/README.md, "Serial camera"). `n` is the board's position as
+// above; for a board without a port the calls do nothing and read as empty.
+// Ports and cameras start afresh at every Reset() and LoadSystem().
+struct SerialLine {
+  uint32_t baud = 9600;
+  uint32_t data_bits = 8;  // 5 to 8
+  char parity = 'N';       // 'N', 'O' or 'E'
+  uint32_t stop_bits = 1;  // 1, 15 (one and a half) or 2
+  bool operator==(const SerialLine &) const = default;
+};
+// Bytes the camera sends now, waiting in the port until read (whatever line
+// the port is set to; at most 64 KiB wait, the rest is lost).
+void QueueSerialBytes(uint32_t n, std::string_view bytes);
+// Bytes received and not yet read.
+size_t SerialPending(uint32_t n);
+// What the port was given since the last take, one record per write call.
+struct SerialWriteRecord {
+  std::string bytes;
+  uint64_t at_us = 0;  // monotonic microseconds when the write arrived
+};
+std::vector<SerialWriteRecord> TakeSerialWrites(uint32_t n);
+// The same, the bytes run together.
+std::string TakeSerialWritten(uint32_t n);
+// The camera's own line, 9600 8N1 unless set: written bytes reach the camera,
+// and it answers, only while the port is set to the same line.
+void SetSerialCameraLine(uint32_t n, const SerialLine &line);
+// The line the port is set to; nullopt without a port or when its baud code
+// selects no rate.
+std::optional<SerialLine> SerialPortLine(uint32_t n);
+// Writes a raw baud code into the port, as clBFGetBaudRate will report it.
+void SetSerialPortBaudCode(uint32_t n, uint32_t code);
+// kFail: writes fail at once with CL_ERR_LINE_FAULT. kStall: writes wait out
+// their time-out and fail with CL_ERR_TIMEOUT, unless the fault is cleared
+// meanwhile (they then go on).
+enum class SerialWriteFault { kNone, kFail, kStall };
+void SetSerialWriteFault(uint32_t n, SerialWriteFault fault);
+// The camera's settings, changed by its commands.
+struct SerialCameraState {
+  uint32_t exposure_us = 0;
+  uint32_t gain = 0;
+};
+std::optional<SerialCameraState> SerialCamera(uint32_t n);
+// Serial references open now, over all boards.
+uint32_t OpenSerialHandles();
+// Reads and stalled writes blocked right now on board `n`'s port.
+uint32_t BlockedSerialCalls(uint32_t n);
+// Device lists of the configuration query not yet freed (kept across Reset).
+uint32_t LiveDeviceLists();
+
 // ---- faults --------------------------------------------------------------------
 // The `nth` call (1 = the next one) of the SDK function `function`, counted
 // from now, returns `code` without doing anything; later calls behave again.
