@@ -85,8 +85,11 @@ struct InstanceRecord {
   uint8_t volatile_mode = 0;  // the parameter 'volatile'
   uint8_t alternate_depth = 0;
   uint32_t bytes_per_pixel = 0;
-  uint8_t oneshot_mode = 0;
-  int32_t gn2_trigger_saved = -1;
+  // Read by grabs, written by parameters that may come from another thread.
+  std::atomic<uint8_t> oneshot_mode{0};
+  // The GN2 trigger register's value while software_trigger has taken it
+  // over; -1 while nothing is saved (64 bits: every register value fits).
+  int64_t gn2_trigger_saved = -1;
   uint32_t grab_timeout = 0;
   std::atomic<uint8_t> continuous_grabbing{0};
   std::atomic<uint8_t> show_error_dlg{1};
@@ -95,9 +98,10 @@ struct InstanceRecord {
   std::atomic<uint8_t> overflow_thread_running{0};
   std::atomic<uint8_t> hw_exception_thread_running{0};
   std::atomic<uint8_t> overflow_pending{0};
-  uint8_t software_trigger_on = 0;
+  std::atomic<uint8_t> software_trigger_on{0};
   uint32_t comm_terminate_code = 10;
-  uint32_t gp_out_state = 0;
+  uint32_t gp_out_state = 0;  // bit n: level of output n, as read at open or set by out:n
+  uint32_t lut_enabled = 0;
 
   RQTabHeadRec *QtabArray = nullptr;
   RQTabHeadPtr *QtabPtrArray = nullptr;

@@ -47,8 +47,10 @@ const GetEntry kGetTable[] = {
     {{"continuous_grabbing"}, GetContinuousGrabbing},
     {{"callback_counter"}, GetCallbackCounter, kProfile.has_callbacks},
     {{"overwrite_method"}, GetOverwriteMethod},
+    {{"out:", Match::kDecimal, 4}, GetOutputLevel},
     {{"num_simultaneous_cameras"}, GetNumSimultaneousCameras},
     {{"resnap"}, GetResnap},
+    {{"in:", Match::kDecimal, 3}, GetInputLevel},
     {{"overflow_thread"}, GetOverflowThread},
     {{"hardware_exception_thread"}, GetHardwareExceptionThread},
     {{"overflow_count"}, GetOverflowCount},
@@ -66,6 +68,10 @@ const GetEntry kGetTable[] = {
     {{"num_buffers_overwritten"}, GetCounter<&InstanceRecord::num_buffers_overwritten>},
     {{"do_reset_abs_buffer_index"}, GetResetAbsBufferIndex},
     {{"start_async_after_grab_async"}, GetStartAsyncAfterGrabAsync},
+    {{"software_trigger"}, GetSoftwareTrigger},
+    {{"gport"}, GetGport},
+    {{"encoder_scan_step"}, GetEncoderScanStep},
+    {{"lut"}, GetLut},
     {{"serial_timeout"}, GetSerialTimeout},
     {{"serial_baudrate"}, GetSerialBaudrate},
     {{"serial_write_delay"}, GetSerialWriteDelay},
@@ -74,6 +80,7 @@ const GetEntry kGetTable[] = {
     {{"serial_message_buf_size"}, GetSerialMessageBufSize},
     {{"camera_connected"}, GetCameraConnected},
     {{"register_peek:", Match::kWord, 13}, GetRegisterPeek},
+    {{"cxp_peek:", Match::kHex, 9}, GetCxpPeek, kProfile.has_cxp_registers},
     {{"register_index_peek:", Match::kUnsigned, 18}, GetRegisterIndexPeek},
     {{"register_index_get:", Match::kWord, 17}, GetRegisterIndex},
     {{"num_free_buffers"}, GetNumFreeBuffers},
@@ -103,6 +110,7 @@ const GetEntry kGetTable[] = {
     {{"resnap_values"}, AnswerTwoWords<kTrue, kFalse>},
     {{"volatile_values"}, AnswerTwoWords<kEnable, kDisable>},
     {{"available_callback_types"}, GetAvailableCallbackTypes, kProfile.has_callbacks},
+    {{"last_encoder_count"}, GetLastEncoderCount},
 };
 
 }  // namespace

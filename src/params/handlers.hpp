@@ -78,6 +78,32 @@ Terr GetRegisterIndex(GetCall &call);
 Terr GetRegisterIndexPeek(GetCall &call);
 Terr SetRegisterPoke(SetCall &call);
 Terr SetRegisterIndexPoke(SetCall &call);
+Terr GetCxpPeek(GetCall &call);
+Terr SetCxpPoke(SetCall &call);
+
+// LUT (io/lut.cpp) and control table (io/ctab.cpp).
+Terr SetLut(SetCall &call);
+Terr GetLut(GetCall &call);
+Terr SetCtabFill(SetCall &call);
+
+// Digital lines (io/lines.cpp).
+Terr SetGport(SetCall &call);
+Terr GetGport(GetCall &call);
+Terr SetOutputLevel(SetCall &call);  // out:n
+Terr GetOutputLevel(GetCall &call);
+Terr GetInputLevel(GetCall &call);     // in:n
+Terr SetCameraControl(SetCall &call);  // cc:n
+
+// Exposure (io/exposure.cpp) and triggers (io/triggers.cpp).
+Terr SetExposureAndRate(SetCall &call);
+Terr SetShutterSpeed(SetCall &call);
+Terr SetSoftwareTrigger(SetCall &call);
+Terr GetSoftwareTrigger(GetCall &call);
+Terr SetForceTrigger(SetCall &call);
+Terr SetExternalTrigger(SetCall &call);
+Terr SetEncoderScanStep(SetCall &call);
+Terr GetEncoderScanStep(GetCall &call);
+Terr GetLastEncoderCount(GetCall &call);
 
 // Event threads and callbacks (event_params.cpp).
 Terr SetOverflowThread(SetCall &call);

@@ -1,4 +1,5 @@
-// Direct register access by name or identifier.
+// Direct register access by name or identifier, and the CoaXPress camera's
+// registers by address.
 #include <cstring>
 #include <optional>
 
@@ -60,6 +61,29 @@ Terr SetRegisterPoke(SetCall &call) {
   if (BFRegPoke(BoardOf(call), *id, static_cast<uint32_t>(call.first().par.l)) != 0) {
     PrintError("Register poke failed.");
     return FG_ERR_UNSUPPORTED;
+  }
+  return FG_OK;
+}
+
+// CoaXPress camera registers, on the board's own link.
+constexpr uint32_t kCxpOwnLink = 255;
+
+Terr GetCxpPeek(GetCall &call) {
+  uint32_t value = 0;
+  if (BFCXPReadReg(BoardOf(call), kCxpOwnLink, static_cast<uint32_t>(call.number), &value) != 0) {
+    PrintError("CXP peek failed.");
+    return FG_ERR_GET_FAILED;
+  }
+  AnswerInt(call, value);
+  return FG_OK;
+}
+
+Terr SetCxpPoke(SetCall &call) {
+  if (call.first().type != TPAR_INT) return FG_ERR_PARAM_TYPE;
+  if (BFCXPWriteReg(BoardOf(call), kCxpOwnLink, static_cast<uint32_t>(call.number),
+                    static_cast<uint32_t>(call.first().par.l)) != 0) {
+    PrintError("CXP poke failed.");
+    return FG_ERR_GET_FAILED;
   }
   return FG_OK;
 }

@@ -17,6 +17,8 @@ struct SetEntry {
   // Families whose value must be an integer: the type is checked before
   // the name is parsed.
   bool integer_first = false;
+  // ... must be a string (the output levels).
+  bool string_first = false;
 };
 
 const SetEntry kSetTable[] = {
@@ -31,6 +33,8 @@ const SetEntry kSetTable[] = {
     {{"software_timestamp"}, SetSoftwareTimestamp},
     {{"continuous_grabbing"}, SetContinuousGrabbing},
     {{"overwrite_method"}, SetOverwriteMethod},
+    {{"out:", Match::kDecimal, 4}, SetOutputLevel, true, false, true},
+    {{"cc:", Match::kDecimal, 3}, SetCameraControl, true, true},
     {{"port"}, SetPort},
     {{"num_simultaneous_cameras"}, SetNumSimultaneousCameras},
     {{"long_frames"}, SetLongFrames},
@@ -53,17 +57,27 @@ const SetEntry kSetTable[] = {
     {{"read_buf_size"}, SetReadBufSize},
     {{"do_comm_flush"}, SetCommFlush},
     {{"start_async_after_grab_async"}, SetStartAsyncAfterGrabAsync},
+    {{"software_trigger"}, SetSoftwareTrigger},
+    {{"do_force_trigger"}, SetForceTrigger},
+    {{"external_trigger"}, SetExternalTrigger},
     {{"do_abort_capture"}, SetAbortGrab},
     {{"do_abort_grab"}, SetAbortGrab},
+    {{"gport"}, SetGport},
+    {{"encoder_scan_step"}, SetEncoderScanStep},
     {{"serial_timeout"}, SetSerialTimeout},
     {{"serial_baudrate"}, SetSerialBaudrate},
     {{"serial_write_delay"}, SetSerialWriteDelay},
     {{"serial_message"}, SetSerialMessage},
     {{"serial_terminate_code"}, SetSerialTerminateCode},
     {{"serial_message_buf_size"}, SetSerialMessageBufSize},
+    {{"ctab_fill"}, SetCtabFill},
+    {{"set_exposure_and_rate"}, SetExposureAndRate},
+    {{"shutter_speed"}, SetShutterSpeed},
+    {{"lut"}, SetLut},
     {{"set_buffer_data"}, SetBufferData},
     {{"do_flush_buffers"}, SetFlushBuffers},
     {{"register_poke:", Match::kWord, 13}, SetRegisterPoke, true, true},
+    {{"cxp_poke:", Match::kHex, 9}, SetCxpPoke, kProfile.has_cxp_registers, true},
     {{"register_index_poke:", Match::kDecimal, 18}, SetRegisterIndexPoke, true, true},
     {{"wait_frame_exposure"}, SetWaitFrameExposure},
     {{"wait_frame_exposure_timeout"}, SetWaitFrameExposureTimeout},
@@ -97,6 +111,10 @@ Terr FGSetParam(Tproc_handle proc_id, TFgInstance *fginst, const char *name, Tcp
     if (!entry.available) continue;
     if (entry.integer_first && std::strncmp(name, entry.key.name, entry.key.prefix_length) == 0 &&
         value[0].type != TPAR_INT) {
+      return FG_ERR_PARAM_TYPE;
+    }
+    if (entry.string_first && std::strncmp(name, entry.key.name, entry.key.prefix_length) == 0 &&
+        (value[0].type != TPAR_STRING || value[0].par.s == nullptr)) {
       return FG_ERR_PARAM_TYPE;
     }
     const int matched = MatchKey(entry.key, name, call);

@@ -20,6 +20,7 @@ struct BuildProfile {
   uint32_t max_instances;      // size of the instance table
   bfsdk::SdkVersion sdk;
   const bfsdk::RegisterIds &reg;
+  const bfsdk::BoardModels &models;  // board models the LUT support depends on
   const char *source_file;     // file name the host's error hook and spy see
   const char *revision;        // the interface revision
   const char *revision_date;   // and the date it was built
@@ -60,6 +61,7 @@ inline constexpr BuildProfile kXlProfile{
     .max_instances = 256,
     .sdk = bfsdk::SdkVersion::kXl,
     .reg = bfsdk::kRegistersXl,
+    .models = bfsdk::kModelsXl,
     .source_file = ".\\CIOBitflow",
     .revision = "6.5",
     .revision_date = "May 20 2021",
@@ -92,6 +94,7 @@ inline constexpr BuildProfile kStandardProfile{
     .max_instances = 256,
     .sdk = bfsdk::SdkVersion::kStandard,
     .reg = bfsdk::kRegistersStandard,
+    .models = bfsdk::kModelsStandard,
     .source_file = "CIOBitflow",
     .revision = "13.0.4",
     .revision_date = "Jan 29 2020",
@@ -124,6 +127,7 @@ inline constexpr BuildProfile kParProfile{
     .max_instances = 64,
     .sdk = bfsdk::SdkVersion::kPar,
     .reg = bfsdk::kRegistersPar,
+    .models = bfsdk::kModelsPar,
     .source_file = ".\\CIOBitflow",
     .revision = "3.9",
     .revision_date = "Jan 29 2020",

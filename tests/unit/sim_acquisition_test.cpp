@@ -270,9 +270,10 @@ TEST_F(SimAcquisition, BoardDevicesKeepWhatTheyAreTold) {
   uint32_t out = 0;
   ASSERT_EQ(CiRegGPOutGet(r64, &out), BF_OK);
   EXPECT_EQ(out, 0x5Au);
-  ASSERT_EQ(CiRegGPOutSet(r64, 0x81), BF_OK);
+  ASSERT_EQ(CiRegGPOutSet(r64, 0x5A, 0), BF_OK);
+  ASSERT_EQ(CiRegGPOutSet(r64, 0x41, 1), BF_OK);
   ASSERT_EQ(CiRegGPOutGet(r64, &out), BF_OK);
-  EXPECT_EQ(out, 0x81u);
+  EXPECT_EQ(out, 0x41u);
   EXPECT_EQ(CiRegGPOutGet(r64, nullptr), BF_ERR_BAD_ARG);
   EXPECT_EQ(BFGetVFGNum(r64), 2u);
   EXPECT_EQ(BFGetVFGNum(raven), 0u);

@@ -14,6 +14,13 @@ BFRC Inquire(const Board &board, uint32_t item, uint32_t &value) {
     case BF_INQ_MODEL:
       value = board.config.model_code;
       break;
+    case BF_INQ_BRD_MODEL: {
+      const bfsdk::BoardModels &models = bfsdk::ModelsOf(bfsim::Version());
+      value = board.config.lut == model::LutSupport::kNone   ? models.no_lut
+              : board.config.lut == model::LutSupport::kNo14 ? models.no_lut_14
+                                                             : models.with_lut;
+      break;
+    }
     case BF_INQ_NUM_CAMERAS:
       value = board.config.ports;
       break;

@@ -1,10 +1,38 @@
 // Register access by identifier. Identifiers the version or the board does
 // not have read 0 and swallow writes, as on the hardware.
 #include <cstring>
+#include <functional>
+#include <optional>
 
 #include "api/call_gate.hpp"
 #include "api/sdk_layer.hpp"
 #include "model/registers.hpp"
+
+// The camera's registers on CoaXPress boards: a disconnected camera answers
+// nothing, an address it does not have is refused.
+namespace {
+
+using bfsim::api::IdOf;
+using bfsim::api::Sys;
+using bfsim::model::Board;
+
+BFRC CxpAccess(Bd board, uint32_t link,
+               const std::function<bool(bfsim::model::CxpRegisters &)> &access) {
+  if (link != BF_CXP_LINK_OWN && link > bfsim::model::kMaxVfg) return BF_ERR_BAD_ARG;
+  BFRC result = BF_ERR_BAD_ARG;
+  Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) {
+    if (!b.config.cxp) {
+      result = BF_ERR_BAD_BRD_TYPE;
+    } else if (!b.camera_connected) {
+      result = BF_ERR_NO_CAMERA;
+    } else {
+      result = access(b.cxp) ? BF_OK : BF_ERR_BAD_ARG;
+    }
+  });
+  return result;
+}
+
+}  // namespace
 
 using bfsim::api::Gate;
 using bfsim::api::IdOf;
@@ -50,6 +78,24 @@ BFRC BFRegName(Bd board, uint32_t id, char *name, uint32_t size) {
     if (!table.Known(id) || table.defs[id].name.size() >= size) return BF_ERR_BAD_ARG;
     std::memcpy(name, table.defs[id].name.c_str(), table.defs[id].name.size() + 1);
     return BF_OK;
+  });
+}
+
+BFRC BFCXPReadReg(Bd board, uint32_t link, uint32_t address, uint32_t *value) {
+  return Gate<BFRC>("BFCXPReadReg", {link, address}, [&]() -> BFRC {
+    if (value == nullptr) return BF_ERR_BAD_ARG;
+    return CxpAccess(board, link, [&](bfsim::model::CxpRegisters &cxp) {
+      const std::optional<uint32_t> read = cxp.Read(address);
+      if (read) *value = *read;
+      return read.has_value();
+    });
+  });
+}
+
+BFRC BFCXPWriteReg(Bd board, uint32_t link, uint32_t address, uint32_t value) {
+  return Gate<BFRC>("BFCXPWriteReg", {link, address, value}, [&]() -> BFRC {
+    return CxpAccess(board, link,
+                     [&](bfsim::model::CxpRegisters &cxp) { return cxp.Write(address, value); });
   });
 }
 

@@ -14,6 +14,13 @@ namespace {
 
 model::System &Sys() { return model::System::Get(); }
 
+uint32_t ModelOf(model::LutSupport lut) {
+  const bfsdk::BoardModels &models = bfsdk::ModelsOf(Version());
+  return lut == model::LutSupport::kNone   ? models.no_lut
+         : lut == model::LutSupport::kNo14 ? models.no_lut_14
+                                           : models.with_lut;
+}
+
 }  // namespace
 
 void Reset() {
@@ -62,7 +69,9 @@ std::vector<BoardDesc> Boards() {
                               c.host_qtabs,
                               c.gpout,
                               c.vfg,
-                              b.camera_connected});
+                              b.camera_connected,
+                              ModelOf(c.lut),
+                              c.timing_generator});
     }
     return out;
   });

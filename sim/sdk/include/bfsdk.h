@@ -66,6 +66,7 @@ typedef struct {
 
 /* ---- inquiry items ----------------------------------------------------------- */
 #define BF_INQ_MODEL 1               /* board model code */
+#define BF_INQ_BRD_MODEL 3           /* board model: what the LUT support depends on */
 #define BF_INQ_NUM_CAMERAS 5         /* camera ports of the board */
 #define BF_INQ_XSIZE 0x10001         /* frame width in pixels */
 #define BF_INQ_YSIZE 0x10002         /* frame height in lines */
@@ -116,6 +117,11 @@ BFSDK_EXPORT BFRC BFRegPoke(Bd board, uint32_t id, uint32_t value);
 BFSDK_EXPORT BFRC BFRegRMW(Bd board, uint32_t id, uint32_t value, uint32_t mask);
 BFSDK_EXPORT BFRC BFRegName(Bd board, uint32_t id, char *name, uint32_t size);
 BFSDK_EXPORT uint32_t BFRegSupported(Bd board, uint32_t id);
+/* CoaXPress camera registers, by byte address (32-bit words, aligned). Link
+ * 255 is the board's own link. */
+#define BF_CXP_LINK_OWN 255u
+BFSDK_EXPORT BFRC BFCXPReadReg(Bd board, uint32_t link, uint32_t address, uint32_t *value);
+BFSDK_EXPORT BFRC BFCXPWriteReg(Bd board, uint32_t link, uint32_t address, uint32_t value);
 
 /* ---- signals ----------------------------------------------------------------------------
  * Signal types: 1 hardware exception, 2 FIFO overflow, 4 frame done (end of
@@ -141,6 +147,21 @@ BFSDK_EXPORT BFRC CiConVTrigModeGet(Bd board, uint32_t *mode, uint32_t *trig_a, 
 BFSDK_EXPORT BFRC CiConVTrigModeSet(Bd board, uint32_t mode, uint32_t trig_a, uint32_t trig_b,
                                     uint32_t trig_c);
 BFSDK_EXPORT BFRC CiConExTrigConnect(Bd board, uint32_t trigger, uint32_t how);
+
+/* The timing generator: exposure and line/frame period (microseconds), its
+ * trigger mode (0 free running, 1 one-shot on the trigger input, 2 one-shot
+ * on the encoder), the polarity of its output (1 asserted high, 0 low) and
+ * the output signals it drives (a mask of 8 bits). */
+#define BF_NTG_NOT_SUPPORTED 65623u /* the board has no timing generator */
+#define BF_NTG_OUT_OF_RANGE 65624u  /* a setting beyond what the generator can do */
+#define BF_NTG_EXPOSURE_LONG 65625u /* exposure longer than the period */
+#define BF_NTG_BAD_MODE 65626u      /* unknown trigger mode */
+BFSDK_EXPORT BFRC CiConExposureControlSet(Bd board, double exposure, double period,
+                                          uint32_t trig_mode, uint32_t assert_high,
+                                          uint32_t output);
+BFSDK_EXPORT BFRC CiConExposureControlGet(Bd board, double *exposure, double *period,
+                                          uint32_t *trig_mode, uint32_t *assert_high,
+                                          uint32_t *output);
 
 /* ---- QTabs: the scatter tables through which DMA writes a buffer ---------------
  * A relative QTab describes one host buffer (address, size, signed line
@@ -205,10 +226,31 @@ BFSDK_EXPORT BFRC CiConCTabReset(Bd board);
 BFSDK_EXPORT uint64_t BFFineRate(Bd board); /* fine time-stamp ticks a second */
 BFSDK_EXPORT uint32_t BFGetVFGNum(Bd board);
 
-/* ---- LUT and outputs -------------------------------------------------------------- */
+/* ---- LUT, control table and outputs ------------------------------------------------
+ * The LUT has four banks of 4096 16-bit entries. Every LUT call names the
+ * LUT type CiLutSetMask gave for the current pixel size, a bank set (always
+ * 0) and a channel mask: bit 0 red (the gray channel), bit 1 green, bit 2
+ * blue, bit 3 the fourth bank; a write reaches every bank of its mask, a read
+ * exactly one. Block transfers move entries of 1 or 2 bytes. */
 BFSDK_EXPORT BFRC CiLutSetMask(Bd board, uint32_t bits, uint8_t *lut_type);
+BFSDK_EXPORT BFRC CiLutWrite(Bd board, uint32_t lut_type, uint32_t bank_set, uint32_t mask,
+                             uint32_t start, uint32_t count, const void *data,
+                             uint32_t entry_bytes);
+BFSDK_EXPORT BFRC CiLutRead(Bd board, uint32_t lut_type, uint32_t bank_set, uint32_t mask,
+                            uint32_t start, uint32_t count, void *data, uint32_t entry_bytes);
+BFSDK_EXPORT BFRC CiLutPoke(Bd board, uint32_t lut_type, uint32_t bank_set, uint32_t mask,
+                            uint32_t index, uint32_t value);
+/* The entry; 0 when it cannot be read. */
+BFSDK_EXPORT uint32_t CiLutPeek(Bd board, uint32_t lut_type, uint32_t bank_set, uint32_t mask,
+                                uint32_t index);
+/* Control table: `count` 16-bit entries from `index` take the bits of
+ * `value` that `mask` selects. */
+BFSDK_EXPORT BFRC CiCTabFill(Bd board, uint32_t index, uint32_t count, uint16_t mask,
+                             uint16_t value);
+/* General-purpose outputs: bit n is output n. Set drives every output of
+ * `mask` high (level 1) or low (level 0). */
 BFSDK_EXPORT BFRC CiRegGPOutGet(Bd board, uint32_t *value);
-BFSDK_EXPORT BFRC CiRegGPOutSet(Bd board, uint32_t value);
+BFSDK_EXPORT BFRC CiRegGPOutSet(Bd board, uint32_t mask, uint32_t level);
 
 /* ---- configuration query ----------------------------------------------------------
  * The configured devices: every installed board of the families asked for,

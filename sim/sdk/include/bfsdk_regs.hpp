@@ -51,7 +51,33 @@ struct RegisterIds {
   uint32_t qs_pos_b;
   uint32_t fw_freeze;
   uint32_t flash_switch;
+
+  // Digital lines.
+  uint32_t out_enable[3];  // RoadRunner without Camera Link: output 0..2 drives while 1
+  uint32_t cc[3];          // Camera Link camera-control lines CC A, CC B, CC C
+  uint32_t gport_r64[7];   // R64: level of output 0..6
+  uint32_t gport_gn2;      // Gn2: the output lines
+  uint32_t in_rr;          // RoadRunner without Camera Link: input 0
+  uint32_t in_line[4];     // Raven and R64 inputs 0..3 (1 and 2 also on Camera Link RoadRunners)
+  uint32_t in_r64_4;       // R64 input 4
+  uint32_t in_gn2[6];      // Gn2 inputs 0..5
 };
+
+// Board models (inquiry item 3) that the LUT support depends on; numbered
+// per SDK version like the registers.
+struct BoardModels {
+  uint32_t no_lut;     // a board without LUT
+  uint32_t no_lut_14;  // a board without LUT for 14-bit pixels
+  uint32_t with_lut;   // every other board
+};
+
+inline constexpr BoardModels kModelsXl{4150, 4148, 4160};
+inline constexpr BoardModels kModelsPar{4138, 4136, 4140};
+inline constexpr BoardModels kModelsStandard{4135, 4133, 4137};
+
+constexpr const BoardModels &ModelsOf(SdkVersion v) {
+  return v == SdkVersion::kXl ? kModelsXl : v == SdkVersion::kPar ? kModelsPar : kModelsStandard;
+}
 
 inline constexpr RegisterIds kRegistersXl{
     .count = 3647,
@@ -89,6 +115,14 @@ inline constexpr RegisterIds kRegistersXl{
     .qs_pos_b = 1791,
     .fw_freeze = 1763,
     .flash_switch = 1888,
+    .out_enable = {1538, 1539, 1540},
+    .cc = {1628, 1629, 1630},
+    .gport_r64 = {1447, 1448, 1449, 1450, 1451, 1452, 1682},
+    .gport_gn2 = 1998,
+    .in_rr = 3117,
+    .in_line = {1473, 1474, 1475, 1476},
+    .in_r64_4 = 1671,
+    .in_gn2 = {1976, 1699, 1981, 1980, 1985, 1984},
 };
 
 inline constexpr RegisterIds kRegistersPar{
@@ -127,6 +161,14 @@ inline constexpr RegisterIds kRegistersPar{
     .qs_pos_b = 1961,
     .fw_freeze = 1934,
     .flash_switch = 2041,
+    .out_enable = {1541, 1542, 1543},
+    .cc = {1631, 1632, 1633},
+    .gport_r64 = {1452, 1453, 1454, 1455, 1456, 1457, 1855},
+    .gport_gn2 = kNoRegister,
+    .in_rr = 2732,
+    .in_line = {1744, 1478, 1479, 1660},
+    .in_r64_4 = 1845,
+    .in_gn2 = {2089, 1872, 2094, 2093, 2098, 2097},
 };
 
 inline constexpr RegisterIds kRegistersStandard{
@@ -165,6 +207,14 @@ inline constexpr RegisterIds kRegistersStandard{
     .qs_pos_b = kNoRegister,
     .fw_freeze = 1254,
     .flash_switch = 1357,
+    .out_enable = {865, 866, 867},
+    .cc = {955, 956, 957},
+    .gport_r64 = {776, 777, 778, 779, 780, 781, 1179},
+    .gport_gn2 = kNoRegister,
+    .in_rr = 1574,
+    .in_line = {1068, 802, 803, 984},
+    .in_r64_4 = 1169,
+    .in_gn2 = {kNoRegister, kNoRegister, kNoRegister, kNoRegister, kNoRegister, kNoRegister},
 };
 
 constexpr const RegisterIds &RegistersOf(SdkVersion v) {

@@ -58,6 +58,8 @@ struct BoardDesc {
   uint32_t gpout = 0;               // general-purpose outputs when opened
   uint32_t vfg = 0;                 // BFGetVFGNum
   bool camera_connected = true;     // now (SetCameraConnected), first from the system file
+  uint32_t board_model = 0;         // answer to BF_INQ_BRD_MODEL (system file key "lut")
+  bool timing_generator = false;    // system file key "timing"
 };
 std::vector<BoardDesc> Boards();
 
@@ -254,6 +256,38 @@ uint32_t OpenSerialHandles();
 uint32_t BlockedSerialCalls(uint32_t n);
 // Device lists of the configuration query not yet freed (kept across Reset).
 uint32_t LiveDeviceLists();
+// ---- devices -------------------------------------------------------------------
+// Bank 0..3 of board `n`'s LUT, 4096 entries; empty for another bank or board.
+// The LUT and the control table start at 0 whenever a board is opened anew.
+std::vector<uint16_t> LutBank(uint32_t n, uint32_t bank);
+// Board `n`'s control table, 16384 entries.
+std::vector<uint16_t> ControlTable(uint32_t n);
+
+struct LinesDesc {
+  uint32_t gpout = 0;    // the output register (CiRegGPOutGet)
+  uint32_t outputs = 0;  // what the output lines carry
+  uint32_t inputs = 0;   // bit k: input k is high
+  uint32_t cc[3] = {};   // camera-control lines CC A, CC B, CC C
+};
+std::optional<LinesDesc> Lines(uint32_t n);
+// Levels of board `n`'s inputs (bit k: input k), kept across opens.
+void SetInputLines(uint32_t n, uint32_t levels);
+
+// The timing generator's settings; nullopt for a board without one.
+struct TimingDesc {
+  double exposure = 0;  // microseconds
+  double period = 0;
+  uint32_t trig_mode = 0;
+  uint32_t assert_high = 0;
+  uint32_t output = 0;
+};
+std::optional<TimingDesc> TimingGenerator(uint32_t n);
+
+// The CoaXPress camera's registers on board `n` (cameras/README.md):
+// nullopt for an address it does not have. Setting may change read-only
+// registers too; false when the address does not exist.
+std::optional<uint32_t> CxpRegister(uint32_t n, uint32_t address);
+bool SetCxpRegister(uint32_t n, uint32_t address, uint32_t value);
 
 // ---- faults --------------------------------------------------------------------
 // The `nth` call (1 = the next one) of the SDK function `function`, counted

@@ -4,6 +4,7 @@
 
 #include "bfsim_control.hpp"
 #include "model/board.hpp"
+#include "model/lines.hpp"
 #include "model/registers.hpp"
 
 namespace bfsim::model {
@@ -115,6 +116,7 @@ void SyncRegisters(Board &board) {
   const uint32_t connected = board.camera_connected ? 1 : 0;
   Drive(board, ids.alta_connected, connected);
   for (uint32_t id : ids.cxp_link) Drive(board, id, connected);
+  SyncLineRegisters(board);
 }
 
 void ResetAcquisition(Board &board) {

@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <optional>
 
+#include "model/control_table.hpp"
+#include "model/lut.hpp"
 #include "model/pattern.hpp"
 #include "model/status.hpp"
+#include "model/timing_generator.hpp"
 
 namespace bfsim::model {
 
@@ -55,6 +58,9 @@ struct BoardDevices {
   uint32_t int_mode = 0;
   uint32_t ctab_resets = 0;
   bool sip_enabled = false;
+  LutMemory lut;
+  ControlTable ctab;
+  TimingSettings timing;
 };
 
 // One frame as the camera delivers it through the region.

@@ -8,6 +8,8 @@
 
 #include "model/acquisition.hpp"
 #include "model/camera.hpp"
+#include "model/cxp_registers.hpp"
+#include "model/lut.hpp"
 
 namespace bfsim::model {
 
@@ -43,6 +45,8 @@ struct BoardConfig {
   uint32_t gpout = 0;           // general-purpose outputs at open
   uint32_t vfg = 0;             // virtual frame grabber number
   bool camera_connected = true;
+  LutSupport lut = LutSupport::kFull;
+  bool timing_generator = true;
 };
 
 // Trigger settings the board currently runs with.
@@ -71,6 +75,8 @@ struct Board {
   bool manual_clock = false;
   bool trigger_input = false;
   bool camera_connected = true;
+  uint32_t input_lines = 0;  // bit n: input n is high
+  CxpRegisters cxp;          // the camera's registers (CoaXPress boards)
 
   const Camera &CurrentCamera() const { return cameras[current_port]; }
 };

@@ -63,12 +63,47 @@ void Define(RegisterTable &table, uint32_t id, std::string name, uint32_t famili
   table.defs[id].families = families;
 }
 
+// Registers of the digital lines. Where a version numbers one of them like a
+// register named above (the second camera-control line and the Quick Switch
+// register share an identifier), that name stays.
+void DefineLines(RegisterTable &table, const bfsdk::RegisterIds &ids) {
+  constexpr uint32_t kDriven = 0xFFFFFFFFu;
+  auto line = [&](uint32_t id, std::string name, uint32_t families, uint32_t fixed,
+                  uint32_t width) {
+    if (id == bfsdk::kNoRegister) return;
+    if (id < table.defs.size() && table.defs[id].name.rfind("REG_", 0) != 0) return;
+    Define(table, id, std::move(name), families);
+    table.defs[id].fixed_mask = fixed;
+    table.defs[id].width_mask = width;
+  };
+  for (uint32_t n = 0; n < std::size(ids.out_enable); ++n) {
+    line(ids.out_enable[n], "OUT_ENABLE_" + std::to_string(n), kFamilyRoadRunner, 0, 1);
+  }
+  for (uint32_t n = 0; n < std::size(ids.cc); ++n) {
+    line(ids.cc[n], std::string("CC_") + char('A' + n), kNonGn2, 0, 0x7);
+    if (table.defs[ids.cc[n]].name.rfind("CC_", 0) == 0) table.defs[ids.cc[n]].cl_only = true;
+  }
+  for (uint32_t n = 0; n < std::size(ids.gport_r64); ++n) {
+    line(ids.gport_r64[n], "GPOUT_" + std::to_string(n), kFamilyR64, kDriven, 1);
+  }
+  line(ids.gport_gn2, "GN2_GPOUT", kFamilyGn2, kDriven, 0x7F);
+  line(ids.in_rr, "RR_IN_0", kFamilyRoadRunner, kDriven, 1);
+  for (uint32_t n = 0; n < std::size(ids.in_line); ++n) {
+    line(ids.in_line[n], "IN_" + std::to_string(n), kNonGn2, kDriven, 1);
+  }
+  line(ids.in_r64_4, "IN_4", kFamilyR64, kDriven, 1);
+  for (uint32_t n = 0; n < std::size(ids.in_gn2); ++n) {
+    line(ids.in_gn2[n], "GN2_IN_" + std::to_string(n), kFamilyGn2, kDriven, 1);
+  }
+}
+
 }  // namespace
 
 bool RegisterTable::Supported(uint32_t id, const BoardConfig &board) const {
   if (!Known(id)) return false;
   const RegisterDef &def = defs[id];
-  return (def.families & board.family) != 0 && (!def.cxp_only || board.cxp);
+  return (def.families & board.family) != 0 && (!def.cxp_only || board.cxp) &&
+         (!def.cl_only || board.camera_link);
 }
 
 std::optional<uint32_t> RegisterTable::Find(std::string_view name) const {
@@ -96,6 +131,9 @@ RegisterTable BuildRegisterTable(bfsdk::SdkVersion version) {
     Define(table, id, "CXP_LINK_" + std::to_string(link), kFamilyGn2);
     if (id != bfsdk::kNoRegister) table.defs[id].cxp_only = true;
   }
+  DefineLines(table, ids);
+  // The encoder divides by at most 1023.
+  for (uint32_t id : {ids.enc_div_r64, ids.enc_div_kbn}) table.defs[id].width_mask = 0x3FF;
   table.defs[ids.trig_capability].fixed_mask = kTrigAnyCameraBit;
   table.defs[ids.lut_switch].fixed_mask = kLutSwitchBit;
   // What the board drives from its acquisition and its camera.
@@ -130,6 +168,7 @@ void WriteRegister(Board &board, uint32_t id, uint32_t value, uint32_t mask, boo
   const RegisterTable &table = Registers();
   if (!table.Supported(id, board.config) || id >= board.registers.size()) return;
   if (!force) mask &= ~table.defs[id].fixed_mask;
+  mask &= table.defs[id].width_mask;
   uint32_t &reg = board.registers[id];
   reg = (reg & ~mask) | (value & mask);
 }

@@ -17,7 +17,9 @@ struct RegisterDef {
   std::string name;         // "" where the version has no register
   uint32_t families = 0;    // mask of the families that have it
   bool cxp_only = false;    // only CoaXPress boards have it
+  bool cl_only = false;     // only Camera Link boards have it
   uint32_t fixed_mask = 0;  // bits the board drives itself; pokes leave them alone
+  uint32_t width_mask = 0xFFFFFFFFu;  // bits the register has; the others read 0
 };
 
 struct RegisterTable {

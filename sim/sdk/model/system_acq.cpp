@@ -2,13 +2,14 @@
 // the board and run its DMA, triggers, the frame clock and frame production.
 // A frame is written under the system lock, the lock every QTab free takes,
 // so memory is written only while a live QTab of the engaged chain covers it.
+#include "model/lines.hpp"
 #include "model/system.hpp"
 
 namespace bfsim::model {
 namespace {
 
 bool Triggered(const Board &board) {
-  const uint32_t mode = board.trigger.mode;
+  const uint32_t mode = EffectiveTriggerMode(board);
   return mode == 2 || mode == 3 || mode == 6 || mode == 7 || mode == 8;
 }
 
@@ -230,7 +231,7 @@ void System::SyncClock(uint32_t position) {
   Board &board = boards_[position];
   Acquisition &acq = board.acq;
   const bool want = board.open_count > 0 && acq.armed != Armed::kIdle && !board.manual_clock &&
-                    board.trigger.mode == 0;
+                    EffectiveTriggerMode(board) == 0;
   const uint32_t rate = board.CurrentCamera().frame_rate;
   if (want == acq.clock_running && (!want || rate == acq.clock_rate)) return;
   acq.clock_running = want;

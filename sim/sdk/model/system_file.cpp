@@ -30,13 +30,17 @@ std::string ParseBoardLine(std::string_view line, BoardConfig &board) {
     kGpOut,
     kVfg,
     kConnected,
+    kLut,
+    kTiming,
     kKeyCount
   };
   static constexpr std::string_view kNames[kKeyCount] = {
-      "family",      "model", "code", "kinds",      "ports", "switch", "connector", "camera",
-      "trigger_any", "link",  "held", "host_qtabs", "gpout", "vfg",    "connected"};
+      "family",    "model",  "code",        "kinds", "ports", "switch",
+      "connector", "camera", "trigger_any", "link",  "held",  "host_qtabs",
+      "gpout",     "vfg",    "connected",   "lut",   "timing"};
   bool seen[kKeyCount] = {};
   std::optional<bool> trigger_any;
+  std::optional<bool> timing;
   std::string_view kinds;
 
   while (!line.empty()) {
@@ -131,6 +135,20 @@ std::string ParseBoardLine(std::string_view line, BoardConfig &board) {
         board.gpout = *bits;
         break;
       }
+      case kLut:
+        if (EqualNoCase(value, "yes"))
+          board.lut = LutSupport::kFull;
+        else if (EqualNoCase(value, "no"))
+          board.lut = LutSupport::kNone;
+        else if (EqualNoCase(value, "no14"))
+          board.lut = LutSupport::kNo14;
+        else
+          return "lut must be yes, no or no14";
+        break;
+      case kTiming:
+        timing = ParseYesNo(value);
+        if (!timing) return "timing must be yes or no";
+        break;
       case kVfg: {
         auto vfg = ParseNumber(value);
         if (!vfg || *vfg > kMaxVfg) return "vfg must be from 0 to 3";
@@ -168,6 +186,8 @@ std::string ParseBoardLine(std::string_view line, BoardConfig &board) {
   }
   board.trigger_any_camera =
       trigger_any.value_or(board.family == kFamilyRoadRunner || board.family == kFamilyRaven);
+  board.timing_generator =
+      timing.value_or(board.family == kFamilyR64 || board.family == kFamilyGn2);
   return "";
 }
 
