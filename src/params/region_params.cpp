@@ -96,6 +96,10 @@ Terr BuildRegion(SetCall &call, const Region &region) {
 Terr SetRegion(SetCall &call) {
   InstanceRecord &inst = *call.inst;
   Bd board = inst.board->handle;
+  // A value no window can have is refused before the board is stopped, so a
+  // bad call leaves the acquisition as it was.
+  const int64_t value = call.first().par.l;
+  if (value < 0 || value > 0xFFFFFFFFll) return FG_ERR_BOARD;
   uint32_t old_width = 0, old_height = 0;
   CiBrdInquire(board, BF_INQ_XSIZE, &old_width);
   CiBrdInquire(board, BF_INQ_YSIZE, &old_height);
@@ -105,8 +109,6 @@ Terr SetRegion(SetCall &call) {
   if (inst.continuous_grabbing != 0 && inst.cg_state != CGStopped) {
     StopContinuousWorker(call.fginst);
   }
-  const int64_t value = call.first().par.l;
-  if (value < 0 || value > 0xFFFFFFFFll) return FG_ERR_BOARD;
 
   Region region{inst.roi_column, inst.roi_row, 0, 0};
   CiBrdInquire(board, BF_INQ_XSIZE, &region.width);
