@@ -1,7 +1,7 @@
 // The camera port and the acquisition region, changed under an open instance.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "support/plugin_fixture.hpp"
@@ -80,23 +80,35 @@ TEST_F(RegionAndPort, ThreadedAbortReleasesAContinuousGrab) {
 TEST_F(RegionAndPort, ThreadedParametersChangeWhileAnotherThreadGrabs) {
   tarvel::Instance *instance = OpenOk("gray8.cam");
   ASSERT_NE(instance, nullptr);
-  ASSERT_EQ(instance->SetParam("overwrite_method", Value::Str("ignore")), kOk);
+  bfsim::SetManualClock(0, true);
+  ASSERT_EQ(instance->SetParam("num_buffers", Value::Int(8)), kOk);
   ASSERT_EQ(instance->SetParam("continuous_grabbing", Value::Str("enable")), kOk);
-  std::atomic<bool> stop{false};
+  constexpr int kFrames = 200;
   std::thread grabber([&] {
-    while (!stop) {
+    for (int i = 0; i < kFrames; ++i) {
       std::vector<tarvel::Image> images;
-      EXPECT_EQ(instance->Grab(&images), kOk);
+      ASSERT_EQ(instance->Grab(&images), kOk) << "frame " << i;
     }
   });
-  for (int i = 0; i < 50; ++i) {
-    EXPECT_EQ(instance->SetParam("debug_output", Value::Str(i % 2 ? "true" : "false")), kOk);
+  auto get = [&](const char *name) {
     std::vector<Value> values;
-    EXPECT_EQ(instance->GetParam("num_buffers_overwritten", &values), kOk);
-    EXPECT_EQ(instance->GetParam("next_buffer_returned_abs", &values), kOk);
+    EXPECT_EQ(instance->GetParam(name, &values), kOk);
+    return values.empty() ? int64_t{0} : values[0].i;
+  };
+  for (int i = 0; i < kFrames; ++i) {
+    // Frames come only while the application has room, as a camera slower
+    // than the application would deliver them: the board never writes a
+    // buffer the application still reads.
+    for (int wait = 0; wait < 5000; ++wait) {
+      if (get("next_buffer_acquired_abs") - get("next_buffer_returned_abs") < 3) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(bfsim::DeliverFrames(0, 1), 1u);
+    EXPECT_EQ(instance->SetParam("debug_output", Value::Str(i % 2 ? "true" : "false")), kOk);
+    get("num_buffers_overwritten");
   }
-  stop = true;
   grabber.join();
+  EXPECT_EQ(get("num_buffers_overwritten"), 0);
 }
 
 }  // namespace
