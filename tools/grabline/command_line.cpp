@@ -50,31 +50,31 @@ constexpr CommandSpec kCommands[] = {
 };
 
 const CommandSpec *FindCommand(std::string_view name) {
-  for (const CommandSpec &spec : kCommands) {
-    if (spec.name == name) return &spec;
+  for (const CommandSpec &entry : kCommands) {
+    if (entry.name == name) return &entry;
   }
   return nullptr;
 }
 
 const CommandSpec *FindCommand(Command command) {
-  for (const CommandSpec &spec : kCommands) {
-    if (spec.command == command) return &spec;
+  for (const CommandSpec &entry : kCommands) {
+    if (entry.command == command) return &entry;
   }
   return nullptr;
 }
 
-const OptionSpec *FindIn(std::span<const OptionSpec> specs, std::string_view name) {
-  for (const OptionSpec &spec : specs) {
-    if (spec.name == name) return &spec;
+const OptionSpec *FindIn(std::span<const OptionSpec> entries, std::string_view name) {
+  for (const OptionSpec &entry : entries) {
+    if (entry.name == name) return &entry;
   }
   return nullptr;
 }
 
 const OptionSpec *FindOption(const CommandSpec *command, std::string_view name) {
-  if (const OptionSpec *spec = FindIn(kCommonOptions, name)) return spec;
+  if (const OptionSpec *entry = FindIn(kCommonOptions, name)) return entry;
   if (command == nullptr) return nullptr;
   if (command->opens) {
-    if (const OptionSpec *spec = FindIn(kOpenOptions, name)) return spec;
+    if (const OptionSpec *entry = FindIn(kOpenOptions, name)) return entry;
   }
   return FindIn(command->own, name);
 }
@@ -86,8 +86,8 @@ std::string UnknownCommand(std::string_view name) {
 }  // namespace
 
 std::string_view CommandName(Command command) {
-  const CommandSpec *spec = FindCommand(command);
-  return spec != nullptr ? spec->name : std::string_view("grabline");
+  const CommandSpec *entry = FindCommand(command);
+  return entry != nullptr ? entry->name : std::string_view("grabline");
 }
 
 bool ParseCommandLine(std::span<const std::string_view> args, CommandLine *line,
@@ -104,20 +104,20 @@ bool ParseCommandLine(std::span<const std::string_view> args, CommandLine *line,
       const size_t equals = arg.find('=');
       const std::string_view name =
           arg.substr(2, equals == std::string_view::npos ? arg.npos : equals - 2);
-      const OptionSpec *spec = FindOption(command, name);
-      if (spec == nullptr) {
+      const OptionSpec *entry = FindOption(command, name);
+      if (entry == nullptr) {
         *error = "unknown option '--" + Printable(name, 64) + "'";
         if (command != nullptr) *error += " for '" + std::string(command->name) + "'";
         return false;
       }
       OptionUse use{std::string(name), {}};
       if (equals != std::string_view::npos) {
-        if (!spec->takes_value) {
+        if (!entry->takes_value) {
           *error = "option --" + use.name + " takes no value";
           return false;
         }
         use.value = std::string(arg.substr(equals + 1));
-      } else if (spec->takes_value) {
+      } else if (entry->takes_value) {
         if (i + 1 == args.size()) {
           *error = "option --" + use.name + " needs a value";
           return false;
@@ -126,7 +126,7 @@ bool ParseCommandLine(std::span<const std::string_view> args, CommandLine *line,
       }
       const bool seen = std::any_of(line->options.begin(), line->options.end(),
                                     [&](const OptionUse &u) { return u.name == use.name; });
-      if (seen && !spec->repeatable) {
+      if (seen && !entry->repeatable) {
         *error = "option --" + use.name + " given more than once";
         return false;
       }

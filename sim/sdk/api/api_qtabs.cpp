@@ -68,17 +68,17 @@ BFRC CiRelQTabCreate(Bd board, CiCam camera, void *destination, uint32_t size, i
         if (format != bfsim::model::kFormatCamera && format != bfsim::model::kFormatSecond) {
           return BF_ERR_BAD_ARG;
         }
-        bfsim::model::QTab spec;
-        spec.destination = static_cast<uint8_t *>(destination);
-        spec.size = size;
-        spec.stride = stride;
-        spec.format = format;
-        spec.lut_bank = lut_bank;
-        spec.lut_type = lut_type;
-        spec.dest_kind = dest_kind;
+        bfsim::model::QTab layout;
+        layout.destination = static_cast<uint8_t *>(destination);
+        layout.size = size;
+        layout.stride = stride;
+        layout.format = format;
+        layout.lut_bank = lut_bank;
+        layout.lut_type = lut_type;
+        layout.dest_kind = dest_kind;
         uint64_t id = 0;
         bfsim::model::Status status =
-            Sys().CreateQTab(IdOf(board), IdOf(camera), spec, QTabId(qtab), id);
+            Sys().CreateQTab(IdOf(board), IdOf(camera), layout, QTabId(qtab), id);
         if (status == bfsim::model::Status::kOk) qtab->impl = bfsim::api::HandleOf<void *>(id);
         return ToCode(status);
       });

@@ -89,10 +89,10 @@ class System {
   uint32_t BlockedWaiters(uint32_t position);
 
   // ---- QTabs and chains (system_acq.cpp) --------------------------------------------
-  // `spec` gives everything but the board, which `handle` names. A record
+  // `layout` gives everything but the board, which `handle` names. A record
   // that still holds a live QTab (`previous`) is refused: its table would be
   // lost to the caller.
-  Status CreateQTab(uint64_t handle, uint64_t camera, const QTab &spec, uint64_t previous,
+  Status CreateQTab(uint64_t handle, uint64_t camera, const QTab &layout, uint64_t previous,
                     uint64_t &id);
   Status MakePhysical(uint64_t handle, uint64_t id);
   Status LinkChain(uint64_t handle, const std::vector<uint64_t> &ids);

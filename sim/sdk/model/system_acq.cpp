@@ -24,14 +24,14 @@ Status System::OpenPosition(uint64_t handle, uint32_t &position) {
 
 // ---- QTabs and chains ------------------------------------------------------------------
 
-Status System::CreateQTab(uint64_t handle, uint64_t camera, const QTab &spec, uint64_t previous,
+Status System::CreateQTab(uint64_t handle, uint64_t camera, const QTab &layout, uint64_t previous,
                           uint64_t &id) {
   std::lock_guard lock(mutex_);
   CameraMap::iterator it;
   Status status = CameraOf(handle, camera, it);
   if (status != Status::kOk) return status;
   if (qtabs_.Usable(previous)) return Status::kBadArg;
-  QTab qtab = spec;
+  QTab qtab = layout;
   qtab.board = it->second.board;
   qtab.physical = false;
   qtab.chain = 0;
