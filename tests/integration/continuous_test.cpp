@@ -80,7 +80,7 @@ TEST_F(ThreadedContinuous, FreeBuffersAfterEnablingEqualTheRing) {
 TEST_F(ThreadedContinuous, EveryFrameArrivesOnceAndInOrder) {
   ASSERT_NE(OpenRing(8), nullptr);
   uint64_t next = 0;
-  for (int round = 0; round < 400; ++round) {
+  for (int round = 0; round < 1000; ++round) {
     const uint32_t waiting = 1 + round % 3;  // up to three frames wait at once
     Produce(waiting);
     for (uint32_t k = 0; k < waiting; ++k, ++next) {
@@ -147,6 +147,24 @@ TEST_F(ThreadedContinuous, FlushForgetsEveryWaitingFrame) {
   std::vector<tarvel::Image> images;
   ASSERT_EQ(instance_->Grab(&images), kOk);
   EXPECT_EQ(FrameOf(images.at(0)), 3u);
+}
+
+TEST_F(ThreadedContinuous, DisablingDuringAStartStopStartUpEndsTheWorker) {
+  instance_ = OpenOk("startstop8.cam");
+  ASSERT_NE(instance_, nullptr);
+  bfsim::SetManualClock(0, true);
+  bfsim::SetTriggerInput(0, true);  // the worker waits for the input to fall
+  ASSERT_EQ(instance_->SetParam("debug_output", Value::Str("true")), kOk);
+  threads_before_enable_ = ProcessThreads();
+  ASSERT_EQ(instance_->SetParam("continuous_grabbing", Value::Str("enable")), kOk);
+  ASSERT_EQ(instance_->SetParam("continuous_grabbing", Value::Str("disable")), kOk);
+  WorkerGone();
+  if constexpr (kProfile.sdk_debug_output) {
+    const auto sent = bfsim::DebugOutput();
+    EXPECT_NE(std::find(sent.begin(), sent.end(),
+                        "CG thread aborted during startup, exiting thread\n"),
+              sent.end());
+  }
 }
 
 TEST_F(ThreadedContinuous, CloseStopsAWaitingWorker) {
