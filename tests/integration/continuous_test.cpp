@@ -34,6 +34,8 @@ class ThreadedContinuous : public PluginTest {
     EXPECT_EQ(instance_->SetParam("overwrite_method", Value::Str(method)), kOk);
     threads_before_enable_ = ProcessThreads();
     EXPECT_EQ(instance_->SetParam("continuous_grabbing", Value::Str("enable")), kOk);
+    // The worker starts the acquisition on its own thread.
+    EXPECT_TRUE(bfsim::WaitArmed(0, 5000));
     return instance_;
   }
   int64_t Get(const char *name) {
@@ -187,6 +189,7 @@ TEST_F(ThreadedContinuous, SoftwareTimestampsLandInTheFrame) {
   }
   ASSERT_EQ(result, kOk);
   ASSERT_EQ(instance_->SetParam("continuous_grabbing", Value::Str("enable")), kOk);
+  ASSERT_TRUE(bfsim::WaitArmed(0, 5000));
   Produce(1);
   std::vector<tarvel::Image> images;
   ASSERT_EQ(instance_->Grab(&images), kOk);

@@ -83,6 +83,7 @@ TEST_F(RegionAndPort, ThreadedParametersChangeWhileAnotherThreadGrabs) {
   bfsim::SetManualClock(0, true);
   ASSERT_EQ(instance->SetParam("num_buffers", Value::Int(8)), kOk);
   ASSERT_EQ(instance->SetParam("continuous_grabbing", Value::Str("enable")), kOk);
+  ASSERT_TRUE(bfsim::WaitArmed(0, 5000));  // the worker starts the acquisition
   constexpr int kFrames = 200;
   std::thread grabber([&] {
     for (int i = 0; i < kFrames; ++i) {
