@@ -4,8 +4,10 @@
 // Counts are pixels in 64 bits: a frame of a large sensor holds more bytes
 // than 32 bits count. The caller passes the count it wants converted, so a
 // frame shorter or longer than the nominal one is never over-read or
-// over-written. Each output is written in one sequential pass; nothing is
-// allocated. Every function returns FG_OK.
+// over-written. The source is read once and every output is written
+// sequentially in the same pass, by the vector kernels this CPU has
+// (pixel_kernels.hpp); frames larger than the cache are stored past it.
+// Nothing is allocated. Every function returns FG_OK.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,81 @@
+// pixel_kernels_isa.hpp — what the per-instruction-set kernel files share:
+// their tables, and the scalar steps they use for heads and tails.
+#pragma once
+
+#include <cstdint>
+
+#include "acq/pixel_kernels.hpp"
+
+namespace grabline::kernels {
+
+// Null when the file was built without the instruction set.
+const KernelTable *Ssse3Table();
+const KernelTable *Avx2Table();
+const KernelTable *Avx512Table();
+
+namespace scalar {
+
+inline void Split3x8(uint64_t from, uint64_t to, const uint8_t *s, uint8_t *d0, uint8_t *d1,
+                     uint8_t *d2) {
+  for (uint64_t i = from; i < to; ++i) {
+    d0[i] = s[3 * i];
+    d1[i] = s[3 * i + 1];
+    d2[i] = s[3 * i + 2];
+  }
+}
+
+inline void Split4x8(uint64_t from, uint64_t to, const uint8_t *s, uint8_t *d0, uint8_t *d1,
+                     uint8_t *d2, uint8_t *d3) {
+  for (uint64_t i = from; i < to; ++i) {
+    d0[i] = s[4 * i];
+    d1[i] = s[4 * i + 1];
+    d2[i] = s[4 * i + 2];
+    d3[i] = s[4 * i + 3];
+  }
+}
+
+inline void Split3x16(uint64_t from, uint64_t to, const uint16_t *s, uint16_t *d0, uint16_t *d1,
+                      uint16_t *d2) {
+  for (uint64_t i = from; i < to; ++i) {
+    d0[i] = s[3 * i];
+    d1[i] = s[3 * i + 1];
+    d2[i] = s[3 * i + 2];
+  }
+}
+
+inline void Split30(uint64_t from, uint64_t to, const uint32_t *s, uint16_t *unpack, uint16_t *d0,
+                    uint16_t *d1, uint16_t *d2) {
+  for (uint64_t i = from; i < to; ++i) {
+    const uint32_t w = s[i];
+    const auto a = static_cast<uint16_t>(w & 0x3ff);
+    const auto b = static_cast<uint16_t>((w >> 10) & 0x3ff);
+    const auto c = static_cast<uint16_t>((w >> 20) & 0x3ff);
+    d0[i] = a;
+    d1[i] = b;
+    d2[i] = c;
+    if (unpack != nullptr) {
+      unpack[3 * i] = a;
+      unpack[3 * i + 1] = b;
+      unpack[3 * i + 2] = c;
+    }
+  }
+}
+
+}  // namespace scalar
+
+// Pixels to convert one by one before `d` reaches an `align`-byte boundary;
+// `pixels` when it never can (an element not on its own size).
+template <typename T>
+uint64_t HeadPixels(const T *d, uint64_t pixels, uintptr_t align) {
+  const auto address = reinterpret_cast<uintptr_t>(d);
+  if (address % sizeof(T) != 0) return pixels;
+  const uint64_t head = ((align - address % align) % align) / sizeof(T);
+  return head < pixels ? head : pixels;
+}
+
+template <typename T>
+bool Aligned(const T *d, uintptr_t align) {
+  return reinterpret_cast<uintptr_t>(d) % align == 0;
+}
+
+}  // namespace grabline::kernels

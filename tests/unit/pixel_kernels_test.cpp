@@ -1,0 +1,191 @@
+// Every vector kernel this CPU can run against the scalar reference: odd
+// counts around each vector width, destinations at every alignment, with and
+// without streaming stores. Sources end exactly at their allocation, so an
+// over-read is the sanitizer's to catch; guard elements before and after
+// each output catch an over-write.
+#include "acq/pixel_kernels.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace grabline::kernels {
+namespace {
+
+constexpr uint64_t kCounts[] = {0, 1, 2, 15, 16, 17, 31, 33, 63, 64, 65, 127, 129, 200, 1000};
+constexpr int kGuard = 8;
+
+// A source of exactly `count` elements starting `shift` elements into its
+// allocation, filled with a pattern that differs in every byte position.
+template <typename T>
+struct Source {
+  Source(uint64_t count, int shift) : block(new T[count + shift]), data(block.get() + shift) {
+    for (uint64_t i = 0; i < count; ++i) {
+      data[i] = static_cast<T>(0x9E3779B97F4A7C15ull * (i + 1) >> 17);
+    }
+  }
+  std::unique_ptr<T[]> block;
+  T *data;
+};
+
+// An output of `count` elements `shift` (below 64) elements past a 64-byte
+// boundary, with guard elements on both sides.
+template <typename T>
+struct Output {
+  Output(uint64_t count, int shift) : shift(shift), count(count), block(count + 128 + 2 * kGuard) {
+    for (auto &v : block) v = static_cast<T>(0xA5A5A5A5u);
+  }
+  T *data() { return Start() + kGuard + shift; }
+  T *Start() {
+    auto address = reinterpret_cast<uintptr_t>(block.data());
+    return block.data() + ((64 - address % 64) % 64) / sizeof(T);
+  }
+  bool GuardsIntact() {
+    const T *d = data();
+    for (int g = 1; g <= kGuard; ++g) {
+      if (d[-g] != static_cast<T>(0xA5A5A5A5u) || d[count + g - 1] != static_cast<T>(0xA5A5A5A5u))
+        return false;
+    }
+    return true;
+  }
+  std::vector<T> Values() { return std::vector<T>(data(), data() + count); }
+  int shift;
+  uint64_t count;
+  std::vector<T> block;
+};
+
+class PixelKernels : public ::testing::TestWithParam<const KernelTable *> {
+ protected:
+  const KernelTable &table() const { return *GetParam(); }
+  const KernelTable &oracle() const { return ScalarKernels(); }
+};
+
+std::string Case(uint64_t n, int shift, bool stream) {
+  return std::to_string(n) + " pixels, destinations " + std::to_string(shift) +
+         " elements off, stream " + (stream ? "on" : "off");
+}
+
+TEST_P(PixelKernels, ThreeAndFourByteSplitsMatchTheReference) {
+  for (const uint64_t n : kCounts) {
+    for (const int shift : {0, 1, 5, 16, 33}) {
+      for (const bool stream : {false, true}) {
+        const Source<uint8_t> s3(3 * n, shift % 3), s4(4 * n, shift % 4);
+        Output<uint8_t> got[4] = {{n, shift}, {n, shift + 7}, {n, shift}, {n, shift + 1}};
+        Output<uint8_t> want[4] = {{n, 0}, {n, 0}, {n, 0}, {n, 0}};
+        table().split3x8(n, s3.data, got[0].data(), got[1].data(), got[2].data(), stream);
+        oracle().split3x8(n, s3.data, want[0].data(), want[1].data(), want[2].data(), false);
+        for (int k = 0; k < 3; ++k) {
+          ASSERT_EQ(got[k].Values(), want[k].Values())
+              << "24-bit, channel " << k << ", " << Case(n, shift, stream);
+          ASSERT_TRUE(got[k].GuardsIntact())
+              << "24-bit, channel " << k << ", " << Case(n, shift, stream);
+        }
+        table().split4x8(n, s4.data, got[0].data(), got[1].data(), got[2].data(), got[3].data(),
+                         stream);
+        oracle().split4x8(n, s4.data, want[0].data(), want[1].data(), want[2].data(),
+                          want[3].data(), false);
+        for (int k = 0; k < 4; ++k) {
+          ASSERT_EQ(got[k].Values(), want[k].Values())
+              << "32-bit, channel " << k << ", " << Case(n, shift, stream);
+          ASSERT_TRUE(got[k].GuardsIntact())
+              << "32-bit, channel " << k << ", " << Case(n, shift, stream);
+        }
+      }
+    }
+  }
+}
+
+TEST_P(PixelKernels, SixteenBitSplitsMatchTheReference) {
+  for (const uint64_t n : kCounts) {
+    for (const int shift : {0, 1, 3, 8, 17}) {
+      for (const bool stream : {false, true}) {
+        const Source<uint16_t> s36(3 * n, shift % 3);
+        const Source<uint32_t> s30(n, shift % 2);
+        Output<uint16_t> got[3] = {{n, shift}, {n, shift + 3}, {n, shift}};
+        Output<uint16_t> want[3] = {{n, 0}, {n, 0}, {n, 0}};
+        table().split3x16(n, s36.data, got[0].data(), got[1].data(), got[2].data(), stream);
+        oracle().split3x16(n, s36.data, want[0].data(), want[1].data(), want[2].data(), false);
+        for (int k = 0; k < 3; ++k) {
+          ASSERT_EQ(got[k].Values(), want[k].Values())
+              << "36-bit, channel " << k << ", " << Case(n, shift, stream);
+          ASSERT_TRUE(got[k].GuardsIntact()) << "36-bit, " << Case(n, shift, stream);
+        }
+        // With the unpack buffer, and without it (it is left out when a
+        // frame would not fit it).
+        for (const bool with_unpack : {true, false}) {
+          Output<uint16_t> unpack(3 * n, shift + 1), unpack_want(3 * n, 0);
+          table().split30(n, s30.data, with_unpack ? unpack.data() : nullptr, got[0].data(),
+                          got[1].data(), got[2].data(), stream);
+          oracle().split30(n, s30.data, unpack_want.data(), want[0].data(), want[1].data(),
+                           want[2].data(), false);
+          for (int k = 0; k < 3; ++k) {
+            ASSERT_EQ(got[k].Values(), want[k].Values())
+                << "30-bit, channel " << k << ", " << Case(n, shift, stream);
+            ASSERT_TRUE(got[k].GuardsIntact()) << "30-bit, " << Case(n, shift, stream);
+          }
+          if (with_unpack) {
+            ASSERT_EQ(unpack.Values(), unpack_want.Values())
+                << "unpack, " << Case(n, shift, stream);
+          }
+          ASSERT_TRUE(unpack.GuardsIntact()) << "unpack, " << Case(n, shift, stream);
+        }
+      }
+    }
+  }
+}
+
+TEST_P(PixelKernels, CopyIsExactAtEveryAlignment) {
+  for (const uint64_t n : {0, 1, 63, 64, 65, 255, 257, 1000, 4099}) {
+    for (const int shift : {0, 1, 7, 31, 32}) {
+      for (const bool stream : {false, true}) {
+        const Source<uint8_t> src(n, shift % 5);
+        Output<uint8_t> got(n, shift);
+        table().copy(n, src.data, got.data(), stream);
+        ASSERT_EQ(got.Values(), std::vector<uint8_t>(src.data, src.data + n))
+            << Case(n, shift, stream);
+        ASSERT_TRUE(got.GuardsIntact()) << Case(n, shift, stream);
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySupportedTable, PixelKernels, ::testing::ValuesIn(SupportedKernels()),
+                         [](const auto &info) { return std::string(info.param->name); });
+
+// The field values must come out unmasked by nothing but the 10-bit mask: a
+// word with every bit set is the case a wrong shift or a saturating pack
+// would get wrong.
+TEST(PixelKernelChoice, AllOnesWordsGiveTheFullTenBitFieldsInEveryTable) {
+  constexpr uint64_t n = 100;
+  const std::vector<uint32_t> src(n, 0xFFFFFFFFu);
+  for (const KernelTable *table : SupportedKernels()) {
+    std::vector<uint16_t> c[3], unpack(3 * n);
+    for (auto &channel : c) channel.assign(n, 0);
+    table->split30(n, src.data(), unpack.data(), c[0].data(), c[1].data(), c[2].data(), false);
+    for (const auto &channel : c) EXPECT_EQ(channel, std::vector<uint16_t>(n, 1023)) << table->name;
+    EXPECT_EQ(unpack, std::vector<uint16_t>(3 * n, 1023)) << table->name;
+  }
+}
+
+TEST(PixelKernelChoice, ScalarFirstBestLastAndChosenOnce) {
+  const std::vector<const KernelTable *> tables = SupportedKernels();
+  ASSERT_FALSE(tables.empty());
+  EXPECT_EQ(tables.front(), &ScalarKernels());
+  EXPECT_EQ(&ActiveKernels(), tables.back());
+  EXPECT_EQ(&ActiveKernels(), &ActiveKernels());
+}
+
+TEST(PixelKernelChoice, OnlyFramesBeyondTheCacheShareStream) {
+  const uint64_t threshold = StreamThresholdBytes();
+  EXPECT_GE(threshold, uint64_t{1} << 20);
+  EXPECT_FALSE(ShouldStream(0, 0));
+  EXPECT_FALSE(ShouldStream(threshold / 2, threshold / 2));
+  EXPECT_TRUE(ShouldStream(threshold / 2, threshold / 2 + 1));
+  // A 4096 x 3072 frame of 24-bit pixels and its three planes.
+  EXPECT_TRUE(ShouldStream(37748736, 37748736));
+}
+
+}  // namespace
+}  // namespace grabline::kernels
