@@ -7,6 +7,7 @@
 #include "acq/continuous.hpp"
 #include "acq/grab_lock.hpp"
 #include "acq/image_assembly.hpp"
+#include "acq/quick_switch.hpp"
 #include "acq/restart.hpp"
 #include "board/family.hpp"
 #include "board/shared_board.hpp"
@@ -240,6 +241,7 @@ Terr FGGrab(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *n
   InstanceRecord *currInst = CurrInst(fginst);
   if (currInst == nullptr || currInst->board == nullptr) return FG_ERR_BOARD;
   if (image == nullptr || num_image == nullptr) return FG_ERR_PARAM_VALUE;
+  if (currInst->quick_switch_mode != 0) return QSGrabOp(proc_id, fginst, image, num_image);
   Terr result = LockCancelMutex(currInst);
   if (result != FG_OK) return result;
   uint32_t read_buffer = 0;
@@ -257,14 +259,19 @@ Terr FGGrabAsync(Tproc_handle proc_id, TFgInstance *fginst, double max_age, Tima
                  int32_t *num_image) {
   InstanceRecord *currInst = CurrInst(fginst);
   if (currInst == nullptr || currInst->board == nullptr) return FG_ERR_BOARD;
+  if (currInst->quick_switch_mode != 0) {
+    if (image == nullptr || num_image == nullptr) return FG_ERR_PARAM_VALUE;
+    return QSGrabAsyncOp(proc_id, fginst, image, num_image);
+  }
   currInst->max_age = static_cast<int64_t>(max_age + 0.5);
   fginst->async_grab = 1;
   return HOST_CALL(FGGrab(proc_id, fginst, image, num_image));
 }
 
-Terr FGGrabStart(Tproc_handle, TFgInstance *fginst, double max_age) {
+Terr FGGrabStart(Tproc_handle proc_id, TFgInstance *fginst, double max_age) {
   InstanceRecord *currInst = CurrInst(fginst);
   if (currInst == nullptr || currInst->board == nullptr) return FG_ERR_BOARD;
+  if (currInst->quick_switch_mode != 0) return QSGrabStartOp(proc_id, fginst);
   InstanceRecord &inst = *currInst;
   Bd board = inst.board->handle;
   Terr result = LockCancelMutex(currInst);

@@ -1,6 +1,7 @@
 // FGClose: an open instance ends and its record is free again.
 #include "acq/continuous.hpp"
 #include "acq/event_threads.hpp"
+#include "acq/quick_switch.hpp"
 #include "acq/restart.hpp"
 #include "board/buffer_ring.hpp"
 #include "board/process_objects.hpp"
@@ -40,6 +41,9 @@ Terr FGClose(Tproc_handle proc_id, TFgInstance *fginst) {
   result = FreeRingArrays(proc_id, inst);
   if (result != FG_OK) return result;
   inst.numBuffers = 0;
+  result = QSFree(proc_id, fginst);
+  if (result != FG_OK) return result;
+  inst.quick_switch_mode = 0;
   FreeAcquisitionSignal(inst);
   CloseSerialPort(inst);
 

@@ -26,6 +26,7 @@ struct BoardInfo {
   uint32_t ring_users;  // open instances acquiring into the board-owned ring
   uint32_t users;       // open instances on this board
   char camera_file[536];  // the camera whose settings the board holds now
+  uint32_t qs_frame;      // Quick Switch frame register, kept at each frame start
 };
 
 // Ring buffer states, written by the worker and the grab.
@@ -45,9 +46,11 @@ struct QuickSwitchRoi {
   uint32_t pos_a;
   uint32_t pos_b;
   uint32_t buffer_index;
-  void **frame_buffer;           // QSInstFrameBuffer[r]
-  RQTabHeadRec *qtab;  // QSQtabArray[r]
-  RQTabHeadPtr *qtab_ptr;         // QSQtabPtrArray[r]
+  uint32_t buffers;         // entries of the arrays below
+  void **frame_buffer;      // QSInstFrameBuffer[r]: page-aligned buffers
+  void **buffer_orig;       // the allocations behind them
+  RQTabHeadRec *qtab;       // QSQtabArray[r]
+  RQTabHeadPtr *qtab_ptr;   // QSQtabPtrArray[r]
 };
 
 using Callback = TFgCallback;
@@ -175,8 +178,8 @@ struct InstanceRecord {
   uint32_t frames_pending = 0;  // guarded by the process-wide cg_list_mutex
   uint8_t lut_type = 0;
 
-  // Quick Switch.
-  uint8_t quick_switch_mode = 0;
+  // Quick Switch. The mode is read by grabs while parameters may change it.
+  std::atomic<uint8_t> quick_switch_mode{0};
   uint32_t quick_switch_num_rois = 2;
   uint32_t quick_switch_num_buffers = 10;
   uint32_t quick_switch_next_roi = 0;
@@ -184,7 +187,7 @@ struct InstanceRecord {
   CiSIGNAL *QSSignal = nullptr;
   uint8_t qs_first_frame = 0;
   uint32_t qs_roi_in_flight = 0;
-  uint8_t qs_started = 0;
+  std::atomic<uint8_t> qs_started{0};
 
   uint32_t wait_frame_exposure_timeout = 1000;
   std::atomic<uint8_t> print_grab{0};

@@ -88,6 +88,7 @@ const GetEntry kGetTable[] = {
     {{"end_of_exposure"}, GetEndOfExposure},
     {{"wait_frame_exposure"}, GetWaitFrameExposure},
     {{"wait_frame_exposure_timeout"}, GetWaitFrameExposureTimeout},
+    {{"quick_switch_mode"}, GetQuickSwitchMode},
     {{"last_lines_to_go"}, GetLastLinesToGo},
     {{"grab_timeout_description"}, GetDescription},
     {{"image_height_description"}, GetDescription},

@@ -141,4 +141,12 @@ Terr GetSerialMessageBufSize(GetCall &call);
 Terr GetCommReadStr(GetCall &call);  // comm_read_str, do_comm_read_str
 Terr GetCommReadInt(GetCall &call);  // do_comm_read, do_comm_read_int, comm_read_int
 
+// Quick Switch (quick_switch_params.cpp).
+Terr SetQuickSwitchMode(SetCall &call);
+Terr GetQuickSwitchMode(GetCall &call);
+Terr SetQuickSwitchNextRoi(SetCall &call);
+Terr SetQuickSwitchNumRois(SetCall &call);
+Terr SetQuickSwitchNumBuffers(SetCall &call);
+Terr SetQuickSwitchSetRoi(SetCall &call);
+
 }  // namespace grabline

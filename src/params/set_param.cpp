@@ -85,6 +85,11 @@ const SetEntry kSetTable[] = {
     {{"print_grab_number"}, SetPrintGrabNumber},
     {{"print_grab_offset"}, SetPrintGrabOffset},
     {{"do_reset_abs_buffer_index"}, SetResetAbsBufferIndex},
+    {{"quick_switch_mode"}, SetQuickSwitchMode},
+    {{"quick_switch_next_roi"}, SetQuickSwitchNextRoi},
+    {{"quick_switch_num_rois"}, SetQuickSwitchNumRois},
+    {{"quick_switch_num_buffers"}, SetQuickSwitchNumBuffers},
+    {{"quick_switch_set_roi"}, SetQuickSwitchSetRoi},
 };
 
 // Actions need no value, except the two serial ones that carry data.

@@ -17,7 +17,9 @@ BFRC SetRegion(Bd board, const model::Region &region) {
   BFRC result = BF_ERR_BAD_ARG;
   Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) {
     result = ToCode(model::CheckRegion(b.CurrentCamera(), region));
-    if (result == BF_OK) b.acq.region = region;
+    if (result != BF_OK) return;
+    b.acq.region = region;
+    model::SyncRegisters(b);  // the Quick Switch position registers read the new size
   });
   return result;
 }

@@ -108,6 +108,13 @@ std::optional<AcquisitionDesc> AcquisitionState(uint32_t n) {
   });
 }
 
+std::optional<QuickSwitchDesc> QuickSwitch(uint32_t n) {
+  return OnBoard(n, std::optional<QuickSwitchDesc>{}, [](model::Board &b) {
+    const model::QuickSwitchState &qs = b.acq.qs;
+    return std::optional<QuickSwitchDesc>(QuickSwitchDesc{qs.on, qs.next_set, qs.frames});
+  });
+}
+
 uint32_t LiveQTabs(uint32_t n) { return Sys().LiveQTabs(n); }
 
 void SetManualClock(uint32_t n, bool manual) { Sys().SetManualClock(n, manual); }

@@ -186,6 +186,21 @@ BFSDK_EXPORT BFRC CiPhysQTabChainEngage(Bd board, RQTabHeadPtr *list, uint32_t f
 BFSDK_EXPORT BFRC CiPhysQTabFree(Bd board, RQTabHeadPtr qtab);
 BFSDK_EXPORT BFRC CiRelQTabFree(Bd board, RQTabHeadPtr qtab);
 
+/* Quick Switch: frames alternate between regions, each with a chain of its
+ * own. While the mode is on (and acquisition mode 4 is set with CiConAqMode)
+ * the board takes no frame of its own accord: each CiConQSSetNextFrame names
+ * the chain of the region the next frame uses and the entry it fills, and
+ * the next software trigger delivers that one frame (once continuous
+ * acquisition and DMA run), sized as the QTab describes it, then raises the
+ * frame-done signals (type 4). The two position values are what the
+ * position registers read after CiAqFrameSize set the region: column << 16 |
+ * width and row << 16 | height. Boards other than Gn2 refuse values that do
+ * not match the QTab's frame. */
+#define BF_AQMODE_QUICK_SWITCH 4
+BFSDK_EXPORT BFRC BFQSModeSet(Bd board, uint32_t on);
+BFSDK_EXPORT BFRC CiConQSSetNextFrame(Bd board, RQTabHeadPtr *chain, uint32_t index,
+                                      uint32_t position_a, uint32_t position_b);
+
 /* ---- acquisition and DMA ---------------------------------------------------------
  * CiConAqCommand: 1 abort, 2 snap one frame, 3 acquire continuously.
  * CiAqCommand: 0 abort, 1 stop, 2 snap, 3 acquire continuously; the second

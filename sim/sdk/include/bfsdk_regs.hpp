@@ -201,10 +201,13 @@ inline constexpr RegisterIds kRegistersStandard{
     .gn2_link_mode = kNoRegister,
     .gn2_ss_a = kNoRegister,
     .gn2_ss_b = kNoRegister,
-    .qs_frame = kNoRegister,
-    .qs_next = kNoRegister,
-    .qs_pos_a = kNoRegister,
-    .qs_pos_b = kNoRegister,
+    // Numbered as in the other versions: the frame register four after the
+    // first status word, the next-region register shared with the second
+    // camera-control line, the positions around the firmware freeze.
+    .qs_frame = 862,
+    .qs_next = 956,
+    .qs_pos_a = 1238,
+    .qs_pos_b = 1282,
     .fw_freeze = 1254,
     .flash_switch = 1357,
     .out_enable = {865, 866, 867},

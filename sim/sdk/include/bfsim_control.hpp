@@ -177,6 +177,16 @@ struct AcquisitionDesc {
 };
 std::optional<AcquisitionDesc> AcquisitionState(uint32_t n);
 
+// Quick Switch mode of board `n` (BFQSModeSet): whether a next frame is
+// programmed (CiConQSSetNextFrame) and not yet taken, and the frames
+// delivered in the mode since the board was opened.
+struct QuickSwitchDesc {
+  bool on = false;
+  bool next_set = false;
+  uint64_t frames = 0;
+};
+std::optional<QuickSwitchDesc> QuickSwitch(uint32_t n);
+
 // QTabs created on board `n` and not yet released. Closing the board does
 // not release them (they become unusable), so a leak stays visible here.
 uint32_t LiveQTabs(uint32_t n);

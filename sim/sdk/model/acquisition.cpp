@@ -50,6 +50,10 @@ uint32_t FrameBytes(const Board &board) {
   return static_cast<uint32_t>(bytes);
 }
 
+uint32_t QuickSwitchPositionA(const Region &window) { return window.column << 16 | window.width; }
+
+uint32_t QuickSwitchPositionB(const Region &window) { return window.row << 16 | window.height; }
+
 bool StartStopMode(const Board &board) {
   return board.trigger.mode == 7 || board.trigger.mode == 8;
 }
@@ -116,6 +120,10 @@ void SyncRegisters(Board &board) {
   const uint32_t connected = board.camera_connected ? 1 : 0;
   Drive(board, ids.alta_connected, connected);
   for (uint32_t id : ids.cxp_link) Drive(board, id, connected);
+  const Region window = WindowOf(board);
+  Drive(board, ids.qs_pos_a, QuickSwitchPositionA(window));
+  Drive(board, ids.qs_pos_b, QuickSwitchPositionB(window));
+  Drive(board, ids.qs_frame, static_cast<uint32_t>(board.acq.qs.frames));
   SyncLineRegisters(board);
 }
 

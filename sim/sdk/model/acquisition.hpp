@@ -31,6 +31,17 @@ enum class Armed : uint8_t { kIdle, kSnap, kContinuous };
 inline constexpr uint32_t kFormatCamera = 3;  // the camera depth
 inline constexpr uint32_t kFormatSecond = 4;  // the board's second depth
 
+// Quick Switch mode: frames come only when the plug-in names the next one.
+struct QuickSwitchState {
+  bool on = false;
+  bool next_set = false;  // a next frame is programmed and not yet delivered
+  uint64_t qtab = 0;      // the QTab it fills
+  uint64_t frames = 0;    // delivered since the board was opened
+};
+
+// Acquisition mode of CiConAqMode under which Quick Switch frames are taken.
+inline constexpr uint32_t kAqModeQuickSwitch = 4;
+
 struct Acquisition {
   Armed armed = Armed::kIdle;
   bool dma_running = false;
@@ -47,6 +58,7 @@ struct Acquisition {
   bool clock_running = false;
   uint32_t clock_rate = 0;
   uint64_t clock_epoch = 0;
+  QuickSwitchState qs;
 };
 
 // State the board keeps for the plug-in beside the acquisition.
@@ -80,6 +92,10 @@ Status CheckRegion(const Camera &camera, const Region &region);
 // files are bounded so that this fits).
 uint32_t FrameBytes(const Board &board);
 PixelFormat PixelFormatOf(const Camera &camera, uint32_t format);
+
+// What the Quick Switch position registers read for a window.
+uint32_t QuickSwitchPositionA(const Region &window);
+uint32_t QuickSwitchPositionB(const Region &window);
 
 bool StartStopMode(const Board &board);
 // Lines of the frame the board waits for now (start/stop mode: the next

@@ -140,7 +140,8 @@ RegisterTable BuildRegisterTable(bfsdk::SdkVersion version) {
   for (uint32_t id :
        {ids.acq_busy, ids.acq_status_a, ids.acq_status_b, ids.rv_status_a, ids.rv_status_b,
         ids.gn2_status_a, ids.gn2_status_b, ids.end_of_exposure, ids.lines_to_go, ids.cam_sampled,
-        ids.alta_connected, ids.cxp_link[0], ids.cxp_link[1], ids.cxp_link[2], ids.cxp_link[3]}) {
+        ids.alta_connected, ids.cxp_link[0], ids.cxp_link[1], ids.cxp_link[2], ids.cxp_link[3],
+        ids.qs_frame, ids.qs_pos_a, ids.qs_pos_b}) {
     if (id != bfsdk::kNoRegister) table.defs[id].fixed_mask = 0xFFFFFFFFu;
   }
   return table;

@@ -223,6 +223,7 @@ void System::ApplyCamera(Board &board) {
   if (board.acq.region && CheckRegion(camera, *board.acq.region) != Status::kOk) {
     board.acq.region.reset();
   }
+  SyncRegisters(board);  // the region registers follow the camera
 }
 
 std::optional<uint32_t> System::PositionOf(uint64_t handle) const {

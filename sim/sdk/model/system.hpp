@@ -121,6 +121,13 @@ class System {
   // exception); an overflow is also kept for the next overflow check.
   uint32_t InjectEvent(uint32_t position, uint32_t type);
 
+  // ---- Quick Switch (system_quick_switch.cpp) --------------------------------------------
+  Status SetQuickSwitchMode(uint64_t handle, bool on);
+  // Programs the next frame into entry `index` of the chain QTab `first` is
+  // linked into; positions as the region registers read them.
+  Status SetQuickSwitchNext(uint64_t handle, uint64_t first, uint32_t index, uint32_t pos_a,
+                            uint32_t pos_b);
+
  private:
   struct CameraRef {
     uint32_t board;
@@ -148,6 +155,9 @@ class System {
   void SyncClock(uint32_t position);
   void ClockTick(uint32_t position, uint64_t epoch);
   bool ProduceFrame(uint32_t position);
+  bool ProduceQuickSwitchFrame(uint32_t position);
+  // The signals a delivered frame raises.
+  void RaiseFrameEvents(uint32_t position, const FrameSpec &frame);
   void ArmBoard(uint32_t position, Armed mode);
   // Drops the engaged chain when it was broken.
   void CheckEngaged(uint32_t position);

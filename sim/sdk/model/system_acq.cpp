@@ -154,7 +154,7 @@ Status System::DmaCommand(uint64_t handle, Dma command) {
   Acquisition &acq = boards_[position].acq;
   switch (command) {
     case Dma::kStart:
-      if (acq.chain == 0) return Status::kBadArg;  // nothing to transfer into
+      if (acq.chain == 0 && !acq.qs.next_set) return Status::kBadArg;  // nothing to transfer into
       acq.dma_running = true;
       break;
     case Dma::kAbort:
@@ -173,7 +173,11 @@ Status System::SoftwareTrigger(uint64_t handle) {
   uint32_t position = 0;
   Status status = OpenPosition(handle, position);
   if (status != Status::kOk) return status;
-  if (Triggered(boards_[position])) ProduceFrame(position);
+  if (boards_[position].acq.qs.on) {
+    ProduceQuickSwitchFrame(position);
+  } else if (Triggered(boards_[position])) {
+    ProduceFrame(position);
+  }
   return Status::kOk;
 }
 
@@ -231,7 +235,7 @@ void System::SyncClock(uint32_t position) {
   Board &board = boards_[position];
   Acquisition &acq = board.acq;
   const bool want = board.open_count > 0 && acq.armed != Armed::kIdle && !board.manual_clock &&
-                    EffectiveTriggerMode(board) == 0;
+                    !acq.qs.on && EffectiveTriggerMode(board) == 0;
   const uint32_t rate = board.CurrentCamera().frame_rate;
   if (want == acq.clock_running && (!want || rate == acq.clock_rate)) return;
   acq.clock_running = want;
@@ -262,8 +266,9 @@ void System::ClockTick(uint32_t position, uint64_t epoch) {
 bool System::ProduceFrame(uint32_t position) {
   Board &board = boards_[position];
   Acquisition &acq = board.acq;
+  // In Quick Switch mode only the frames the plug-in names are taken.
   if (board.open_count == 0 || acq.armed == Armed::kIdle || !acq.dma_running ||
-      !board.camera_connected || acq.chain == 0) {
+      !board.camera_connected || acq.chain == 0 || acq.qs.on) {
     return false;
   }
   const std::vector<uint64_t> *chain = qtabs_.Chain(acq.chain);
@@ -275,7 +280,13 @@ bool System::ProduceFrame(uint32_t position) {
   const FrameSpec frame = TakeFrame(board, qtab->format);
   WriteFrame(*qtab, frame);
   FinishFrame(board, frame);
+  RaiseFrameEvents(position, frame);
+  SyncClock(position);  // a snap has ended
+  return true;
+}
 
+void System::RaiseFrameEvents(uint32_t position, const FrameSpec &frame) {
+  const Board &board = boards_[position];
   const Signal::Info info{frame.lines, FineTick()};
   const uint32_t family = board.config.family;
   RaiseLocked(position, family == kFamilyGn2 ? kSignalGn2Exposure : kSignalExposure, info);
@@ -284,8 +295,6 @@ bool System::ProduceFrame(uint32_t position) {
     RaiseLocked(position, kSignalFrameDone, info);
   }
   if (StartStopMode(board) && family == kFamilyR64) RaiseLocked(position, kSignalStartStop, info);
-  SyncClock(position);  // a snap has ended
-  return true;
 }
 
 }  // namespace bfsim::model
