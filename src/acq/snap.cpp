@@ -317,7 +317,11 @@ Terr AbortGrab(TFgInstance *fginst) {
   InstanceRecord &inst = *currInst;
   Terr result = LockCancelMutex(currInst);
   if (result != FG_OK) return result;
-  if (inst.continuous_grabbing != 0) {
+  if (inst.quick_switch_mode != 0 && inst.QSSignal != nullptr) {
+    // The board runs the region rings: a waiting region grab must end now,
+    // not at its time-out, and the normal ring is not armed to restart.
+    CiSignalCancel(inst.board->handle, inst.QSSignal);
+  } else if (inst.continuous_grabbing != 0) {
     ReleaseContinuousWait(fginst);
   } else {
     RestartAcquisition(fginst, kRestartAbort);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -261,6 +262,28 @@ TEST_F(QuickSwitch, RegionAndCountParametersAreChecked) {
   EXPECT_EQ(Mode(instance, "maybe"), FG_ERR_PARAM_VALUE);
   EXPECT_EQ(set("quick_switch_mode", Value::Int(1)), FG_ERR_PARAM_TYPE);
   EXPECT_EQ(ModeRead(instance), "disable");
+}
+
+TEST_F(ThreadedQuickSwitch, AbortReleasesAWaitingRegionGrab) {
+  if (!Full()) GTEST_SKIP() << "the standard build keeps the mode as a flag";
+  tarvel::Instance *instance = OpenQs();
+  ASSERT_NE(instance, nullptr);
+  ASSERT_EQ(instance->SetParam("grab_timeout", Value::Int(60000)), kOk);
+  ASSERT_EQ(Mode(instance, "enable"), kOk);
+  bfsim::SetCameraConnected(0, false);  // the frame never arrives by itself
+  const uint32_t idle_waiters = bfsim::BlockedWaiters(0);
+  Terr result = 0;
+  std::vector<tarvel::Image> images;
+  std::thread grab([&] { result = instance->Grab(&images); });
+  while (bfsim::BlockedWaiters(0) == idle_waiters) std::this_thread::yield();
+  ASSERT_EQ(instance->SetParam("do_abort_grab", std::vector<Value>{}), kOk);
+  grab.join();
+  EXPECT_EQ(result, FG_ERR_GRAB);
+  EXPECT_TRUE(images.empty());
+  // The mode goes on: the next grab takes a fresh frame.
+  bfsim::SetCameraConnected(0, true);
+  ASSERT_EQ(instance->Grab(&images), kOk);
+  EXPECT_EQ(images.at(0).width(), 64);
 }
 
 TEST_F(ThreadedQuickSwitch, EnablingIsRefusedWhileContinuousGrabbing) {
