@@ -141,4 +141,21 @@ Terr GetSerialMessageBufSize(GetCall &call);
 Terr GetCommReadStr(GetCall &call);  // comm_read_str, do_comm_read_str
 Terr GetCommReadInt(GetCall &call);  // do_comm_read, do_comm_read_int, comm_read_int
 
+// Firmware and SDK versions (io/firmware.cpp).
+Terr GetSdkRevision(GetCall &call);
+Terr GetSdkBuild(GetCall &call);
+Terr GetFirmwareFileName(GetCall &call);
+Terr GetFirmwareDirectory(GetCall &call);
+Terr SetSwitchSlaveFirmware(SetCall &call);
+Terr SetFreezeFirmware(SetCall &call);
+
+// Multi-camera stitching share (stitch_params.cpp).
+Terr SetStitchMain(SetCall &call);
+Terr SetStitchBufferLock(SetCall &call);
+Terr SetStitchNum(SetCall &call);
+Terr SetStitchAux(SetCall &call);
+Terr SetStitchAuxNum(SetCall &call);
+Terr SetStitchShareName(SetCall &call);
+Terr GetStitchShareName(GetCall &call);
+
 }  // namespace grabline
