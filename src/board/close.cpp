@@ -7,6 +7,7 @@
 #include "board/process_objects.hpp"
 #include "board/shared_board.hpp"
 #include "io/serial.hpp"
+#include "params/stitch_params.hpp"
 #include "plugin/error_report.hpp"
 #include "plugin/host_call.hpp"
 #include "plugin/instance_table.hpp"
@@ -23,6 +24,8 @@ Terr FGClose(Tproc_handle proc_id, TFgInstance *fginst) {
   // The worker and the event threads go first: they use what is freed below.
   StopContinuousWorker(fginst);
   StopEventThreads(fginst);
+  // Nothing else releases the section view: a closed instance must not keep it.
+  ReleaseStitchShare(inst);
 
   if (inst.acquisition_pending != 0) {
     RestartAcquisition(fginst, kRestartAbort);

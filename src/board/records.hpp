@@ -207,6 +207,17 @@ struct InstanceRecord {
   std::atomic<uint32_t> last_encoder_count{0};
   std::atomic<uint8_t> debug_output{0};
   std::atomic<uint8_t> software_timestamp{0};
+
+  // Multi-camera stitching share (stitch_params.cpp): written only by
+  // FGSetParam and FGClose on the application's thread.
+  uint8_t stitch_main = 0;
+  uint8_t stitch_aux = 0;
+  int64_t stitch_aux_max = 1;
+  uint32_t stitch_num = 0;
+  char stitch_share_name[128] = {};
+  os::SharedMemory *stitch_mapping = nullptr;
+  void *stitch_view = nullptr;
+  uint8_t stitch_locked = 0;
 };
 
 }  // namespace grabline

@@ -30,8 +30,9 @@ Terr SetNumSimultaneousCameras(SetCall &) { return NoLongerSupported(); }
 Terr GetNumSimultaneousCameras(GetCall &) { return NoLongerSupported(); }
 
 Terr GetRevision(GetCall &call) {
-  // Shared by all instances; the caller copies it before the next read.
-  static char revision[1024];
+  // One buffer a thread: two threads reading at once must not write the
+  // same bytes; the text stays valid until this thread reads it again.
+  thread_local char revision[1024];
   BFsprintf(revision, sizeof revision, "%s (%s)", kProfile.revision, kProfile.revision_date);
   AnswerText(call, revision);
   return FG_OK;

@@ -38,6 +38,10 @@ constexpr char kIgnoreWord[] = "ignore";
 const GetEntry kGetTable[] = {
     {{"volatile"}, GetVolatile},
     {{"revision"}, GetRevision},
+    {{"sdk_revision"}, GetSdkRevision},
+    {{"sdk_build"}, GetSdkBuild},
+    {{"firmware_file_name"}, GetFirmwareFileName},
+    {{"firmware_directory"}, GetFirmwareDirectory},
     {{"grab_timeout"}, GetGrabTimeout},
     {{"trigger_timeout"}, GetTriggerTimeout},
     {{"continuous_grab_timeout"}, GetTriggerTimeout},
@@ -112,6 +116,7 @@ const GetEntry kGetTable[] = {
     {{"volatile_values"}, AnswerTwoWords<kEnable, kDisable>},
     {{"available_callback_types"}, GetAvailableCallbackTypes, kProfile.has_callbacks},
     {{"last_encoder_count"}, GetLastEncoderCount},
+    {{"multi_cam_stitch_share_name"}, GetStitchShareName, kProfile.has_stitch_share},
 };
 
 }  // namespace

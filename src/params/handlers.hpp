@@ -149,4 +149,21 @@ Terr SetQuickSwitchNumRois(SetCall &call);
 Terr SetQuickSwitchNumBuffers(SetCall &call);
 Terr SetQuickSwitchSetRoi(SetCall &call);
 
+// Firmware and SDK versions (io/firmware.cpp).
+Terr GetSdkRevision(GetCall &call);
+Terr GetSdkBuild(GetCall &call);
+Terr GetFirmwareFileName(GetCall &call);
+Terr GetFirmwareDirectory(GetCall &call);
+Terr SetSwitchSlaveFirmware(SetCall &call);
+Terr SetFreezeFirmware(SetCall &call);
+
+// Multi-camera stitching share (stitch_params.cpp).
+Terr SetStitchMain(SetCall &call);
+Terr SetStitchBufferLock(SetCall &call);
+Terr SetStitchNum(SetCall &call);
+Terr SetStitchAux(SetCall &call);
+Terr SetStitchAuxNum(SetCall &call);
+Terr SetStitchShareName(SetCall &call);
+Terr GetStitchShareName(GetCall &call);
+
 }  // namespace grabline

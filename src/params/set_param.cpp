@@ -84,12 +84,20 @@ const SetEntry kSetTable[] = {
     {{"print_grab"}, SetPrintGrab},
     {{"print_grab_number"}, SetPrintGrabNumber},
     {{"print_grab_offset"}, SetPrintGrabOffset},
+    {{"switch_slave_firmware"}, SetSwitchSlaveFirmware},
+    {{"freeze_firmware"}, SetFreezeFirmware},
     {{"do_reset_abs_buffer_index"}, SetResetAbsBufferIndex},
     {{"quick_switch_mode"}, SetQuickSwitchMode},
     {{"quick_switch_next_roi"}, SetQuickSwitchNextRoi},
     {{"quick_switch_num_rois"}, SetQuickSwitchNumRois},
     {{"quick_switch_num_buffers"}, SetQuickSwitchNumBuffers},
     {{"quick_switch_set_roi"}, SetQuickSwitchSetRoi},
+    {{"multi_cam_stitch_set_main"}, SetStitchMain, kProfile.has_stitch_share},
+    {{"multi_cam_stitch_buffer_lock"}, SetStitchBufferLock, kProfile.has_stitch_share},
+    {{"multi_cam_stitch_set_num"}, SetStitchNum, kProfile.has_stitch_share},
+    {{"multi_cam_stitch_set_aux"}, SetStitchAux, kProfile.has_stitch_share},
+    {{"multi_cam_stitch_set_aux_num"}, SetStitchAuxNum, kProfile.has_stitch_share},
+    {{"multi_cam_stitch_share_name"}, SetStitchShareName, kProfile.has_stitch_share},
 };
 
 // Actions need no value, except the two serial ones that carry data.

@@ -3,6 +3,7 @@
 
 #include "api/call_gate.hpp"
 #include "bfsim_control.hpp"
+#include "model/firmware.hpp"
 #include "model/logs.hpp"
 #include "model/registers.hpp"
 #include "model/serial_ports.hpp"
@@ -33,6 +34,7 @@ void Reset() {
   api::TakeRecordedCalls();
   model::ClearModelLogs();
   model::BuildTarget() = 0;
+  model::SetSdkNumbers(model::DefaultSdkNumbers());
 }
 
 std::string LoadSystem(std::string_view text) {

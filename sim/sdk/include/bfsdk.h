@@ -61,6 +61,7 @@ typedef struct {
 #define BF_ERR_BAD_ITEM 0x10000005u  /* unknown inquiry item */
 #define BF_ERR_BAD_BRD_TYPE 0x10000006u
 #define BF_ERR_SIGNAL 0x10000007u    /* signal not created or already freed */
+#define BF_ERR_FLASH_FILE 0x10000008u /* no firmware file of that name for the board */
 
 #define BF_WAIT_FOREVER 0xFFFFFFFFu
 
@@ -354,6 +355,34 @@ BFSDK_EXPORT CLINT32 clSerialWrite(void *serial_ref, const char *buffer, uint32_
                                    uint32_t timeout_ms);
 BFSDK_EXPORT CLINT32 clFlushPort(void *serial_ref);
 BFSDK_EXPORT CLINT32 clSerialClose(void *serial_ref);
+
+/* ---- firmware and versions ------------------------------------------------------
+ * Boards that carry several firmware images (BFIsNeonQ) load another one from
+ * a firmware file through a flash request. The request record belongs to the
+ * SDK; a caller fills the fields named here and leaves the others alone. */
+#define BF_FLASH_KIND_SWITCH 13u   /* load the firmware file named in the request */
+#define BF_FLASH_NAME_SIZE 1024u   /* the file name field, NUL included */
+typedef struct {
+  uint64_t header;                       /* offset 0: 0 */
+  uint8_t reserved1[24];
+  uint32_t kind;                         /* offset 32: BF_FLASH_KIND_SWITCH */
+  uint8_t reserved2[68];
+  char file_name[BF_FLASH_NAME_SIZE];    /* offset 104: NUL-terminated */
+  uint8_t reserved3[24];
+} BFFLASHREQUEST;
+
+/* The firmware the board runs now, by selector ("MUX": the switchable image).
+ * Writes at most `size` bytes, NUL-terminated; a name that does not fit
+ * leaves an empty text and fails with BF_ERR_BAD_ARG. */
+BFSDK_EXPORT BFRC BFGetCurrentFimwareName(Bd board, const char *selector, char *buffer,
+                                          uint32_t size);
+/* `request` points at a BFFLASHREQUEST. BF_ERR_BAD_BRD_TYPE on a board that
+ * cannot switch, BF_ERR_BAD_ARG for another kind or an unterminated name,
+ * BF_ERR_FLASH_FILE for a file the board has not. */
+BFSDK_EXPORT BFRC BFFlashRequest(Bd board, void *request);
+/* The SDK's version; bit 31 of the major number marks a debug build. */
+BFSDK_EXPORT BFRC BFDVersion(uint32_t *major, uint32_t *minor);
+BFSDK_EXPORT BFRC BFBuildNumber(uint32_t *build);
 
 /* ---- diagnostics and time ------------------------------------------------------------------ */
 BFSDK_EXPORT void BFErrorShow(Bd board);

@@ -299,6 +299,18 @@ std::optional<TimingDesc> TimingGenerator(uint32_t n);
 std::optional<uint32_t> CxpRegister(uint32_t n, uint32_t address);
 bool SetCxpRegister(uint32_t n, uint32_t address, uint32_t value);
 
+// ---- firmware and versions -------------------------------------------------------
+// The firmware board `n` runs now: the first of its firmware files (system
+// file key "firmware") until a flash request switches it; nullopt for no board.
+std::optional<std::string> CurrentFirmware(uint32_t n);
+// Non-zero: board `n` refuses every flash request with this SDK code; 0
+// accepts them again. Kept until the system is replaced.
+void RefuseFlashRequests(uint32_t n, uint32_t code);
+// What BFDVersion (bit 31 of `major`: a debug build) and BFBuildNumber
+// report until the next Reset(), which restores the numbers of the version.
+void SetSdkVersion(uint32_t major, uint32_t minor);
+void SetSdkBuild(uint32_t build);
+
 // ---- faults --------------------------------------------------------------------
 // The `nth` call (1 = the next one) of the SDK function `function`, counted
 // from now, returns `code` without doing anything; later calls behave again.

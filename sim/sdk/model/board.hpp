@@ -9,6 +9,7 @@
 #include "model/acquisition.hpp"
 #include "model/camera.hpp"
 #include "model/cxp_registers.hpp"
+#include "model/firmware.hpp"
 #include "model/lut.hpp"
 
 namespace bfsim::model {
@@ -47,6 +48,7 @@ struct BoardConfig {
   bool camera_connected = true;
   LutSupport lut = LutSupport::kFull;
   bool timing_generator = true;
+  std::vector<std::string> firmware;  // firmware files; empty: the one image "<model>.fw"
 };
 
 // Trigger settings the board currently runs with.
@@ -77,6 +79,7 @@ struct Board {
   bool camera_connected = true;
   uint32_t input_lines = 0;  // bit n: input n is high
   CxpRegisters cxp;          // the camera's registers (CoaXPress boards)
+  FirmwareState firmware;    // kept across opens, like flashed firmware
 
   const Camera &CurrentCamera() const { return cameras[current_port]; }
 };

@@ -32,12 +32,14 @@ std::string ParseBoardLine(std::string_view line, BoardConfig &board) {
     kConnected,
     kLut,
     kTiming,
+    kFirmware,
     kKeyCount
   };
   static constexpr std::string_view kNames[kKeyCount] = {
       "family",    "model",  "code",        "kinds", "ports", "switch",
       "connector", "camera", "trigger_any", "link",  "held",  "host_qtabs",
-      "gpout",     "vfg",    "connected",   "lut",   "timing"};
+      "gpout",     "vfg",    "connected",   "lut",   "timing",
+      "firmware"};
   bool seen[kKeyCount] = {};
   std::optional<bool> trigger_any;
   std::optional<bool> timing;
@@ -149,6 +151,11 @@ std::string ParseBoardLine(std::string_view line, BoardConfig &board) {
         timing = ParseYesNo(value);
         if (!timing) return "timing must be yes or no";
         break;
+      case kFirmware: {
+        std::string why = ParseFirmwareList(value, board.firmware);
+        if (!why.empty()) return why;
+        break;
+      }
       case kVfg: {
         auto vfg = ParseNumber(value);
         if (!vfg || *vfg > kMaxVfg) return "vfg must be from 0 to 3";
