@@ -29,13 +29,22 @@ TEST_F(ToolCli, HelpOfTheToolAndEachCommand) {
         "--timeout", "--buffers", "--volatile", "--set", "--out", "--every", "--json"}) {
     EXPECT_NE(grab.out.find(option), std::string::npos) << option;
   }
-  for (const char *command : {"list", "param", "info"}) {
+  for (const char *command : {"list", "param", "info", "serial"}) {
     ProcessResult help = Run({"help", command});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.find(std::string("usage: grabline ") + command), 0u) << help.out;
     EXPECT_EQ(Run({command, "-h"}).out, help.out);
   }
   EXPECT_NE(Run({"param", "--help"}).out.find("i:, d:, s:"), std::string::npos);
+  ProcessResult serial = Run({"serial", "--help"});
+  EXPECT_EQ(serial.status, 0);
+  for (const char *option : {"--baud", "--timeout", "--lines", "--interactive", "--device"}) {
+    EXPECT_NE(serial.out.find(option), std::string::npos) << option;
+  }
+  EXPECT_NE(overview.out.find("serial "), std::string::npos);
+  for (const char *option : {"--trigger SOURCE", "--pulse-rate HZ"}) {
+    EXPECT_NE(grab.out.find(option), std::string::npos) << option;
+  }
 }
 
 TEST_F(ToolCli, UsageErrorsExitTwoAndSayWhat) {
@@ -55,7 +64,7 @@ TEST_F(ToolCli, UsageErrorsExitTwoAndSayWhat) {
   ProcessResult command = Run({"grabb"});
   EXPECT_EQ(command.status, 2);
   EXPECT_EQ(command.err,
-            "grabline: unknown command 'grabb' (commands: grab, list, param, info)\n"
+            "grabline: unknown command 'grabb' (commands: grab, list, param, info, serial)\n"
             "(grabline --help lists the commands)\n");
   EXPECT_EQ(Run({"--interface", "grablinexxl", "list"}).status, 2);
 }
@@ -193,6 +202,28 @@ TEST_F(ToolCli, InfoAndParameterListFromTheQueries) {
   EXPECT_EQ(list.status, 0) << list.err;
   EXPECT_NE(list.out.find("\nrevision read-only\n"), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("\nserial_timeout hidden\n"), std::string::npos);
+  // Descriptions and value lists as the plug-in answers NAME_description and NAME_values.
+  EXPECT_NE(list.out.find("\nlut\n    Sets the current state of the look up table.\n"
+                          "    values: enable, disable\n"),
+            std::string::npos)
+      << list.out;
+  EXPECT_NE(list.out.find("\ndo_force_trigger write-only\n    values: -1\n"), std::string::npos);
+  EXPECT_NE(list.out.find("\ndma_direction\n    values: top-down, bottom-up\n"), std::string::npos);
+  EXPECT_NE(list.out.find("\nimage_width\n    Change the current image width of the grabbed "
+                          "image (free run cameras only)\n"),
+            std::string::npos);
+  // Families have no help of their own; the next name follows directly.
+  EXPECT_NE(list.out.find("\nout:xx hidden\ncc:xx hidden\n"), std::string::npos);
+
+  // Without an instance the names still come, and the command says what is missing.
+  ProcessResult no_board = Own("param", {"list", "--device", "R64:7"});
+  EXPECT_EQ(no_board.status, 1);
+  EXPECT_NE(no_board.out.find("\nrevision read-only\nserial_baudrate hidden\n"), std::string::npos)
+      << no_board.out;
+  EXPECT_EQ(no_board.err.find("open: FG_ERR_BOARD_OPEN (5302)\n"), 0u) << no_board.err;
+  EXPECT_NE(no_board.err.find("param list: no descriptions or value lists without an open "
+                              "instance\n"),
+            std::string::npos);
 }
 
 }  // namespace

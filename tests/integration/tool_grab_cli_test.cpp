@@ -230,5 +230,73 @@ TEST_F(ToolGrab, CameraFilesFromAnotherDirectory) {
   }
 }
 
+// Triggered grabs. The external trigger comes from the tool's own pulse thread, so
+// these run under ThreadSanitizer too.
+using ThreadedToolTrigger = ToolCliTest;
+
+TEST_F(ThreadedToolTrigger, ASoftwareTriggerPerGrabInEveryMode) {
+  const Format oneshot = {"oneshot8.cam", 1, 8, {0}, 8, 1};
+  for (const char *mode : {"snap", "async", "continuous"}) {
+    const std::string out = Path(std::string("out_") + mode);
+    ProcessResult result = Own("grab", {"--camera", "oneshot8.cam", "--trigger", "software",
+                                        "--mode", mode, "--frames", "3", "--json", "--out", out});
+    ASSERT_EQ(result.status, 0) << mode << ": " << result.err;
+    std::optional<FlatJson> s = ParseFlatJson(result.out);
+    ASSERT_TRUE(s.has_value()) << result.out;
+    EXPECT_EQ((*s)["trigger"].text, "software");
+    EXPECT_EQ((*s)["pulses"].kind, JsonScalar::Kind::kNull);
+    EXPECT_EQ((*s)["frames"].number, 3) << mode;
+    EXPECT_EQ((*s)["timeouts"].number, 0) << mode;
+    // One trigger, one frame: the board's frames 0, 1, 2, none lost or repeated.
+    for (uint64_t frame = 0; frame < 3; ++frame) {
+      const std::string name = out + "/frame_00000" + std::to_string(frame) + ".png";
+      std::optional<PngImage> png = ReadPng(name);
+      ASSERT_TRUE(png.has_value()) << name;
+      EXPECT_TRUE(Shows(*png, oneshot, frame, true)) << mode << " " << name;
+    }
+  }
+}
+
+TEST_F(ThreadedToolTrigger, ExternalTriggerFollowsThePulses) {
+  for (const char *mode : {"snap", "continuous"}) {
+    ProcessResult result =
+        Own("grab", {"--camera", "oneshot8.cam", "--trigger", "external", "--pulse-rate", "200",
+                     "--mode", mode, "--frames", "4", "--every", "0", "--json"});
+    ASSERT_EQ(result.status, 0) << mode << ": " << result.err;
+    std::optional<FlatJson> s = ParseFlatJson(result.out);
+    ASSERT_TRUE(s.has_value()) << result.out;
+    EXPECT_EQ((*s)["trigger"].text, "external");
+    EXPECT_EQ((*s)["frames"].number, 4) << mode;
+    // A pulse while the board is not armed passes unseen, so there may be more.
+    EXPECT_GE((*s)["pulses"].number, 4) << mode;
+  }
+  // Without pulses nothing comes: the grab times out as on a machine at rest.
+  ProcessResult idle =
+      Own("grab", {"--camera", "oneshot8.cam", "--trigger", "external", "--pulse-rate", "0",
+                   "--timeout", "30", "--frames", "1", "--every", "0", "--json"});
+  EXPECT_EQ(idle.status, 1);
+  std::optional<FlatJson> s = ParseFlatJson(idle.out);
+  ASSERT_TRUE(s.has_value()) << idle.out;
+  EXPECT_EQ((*s)["frames"].number, 0);
+  EXPECT_EQ((*s)["timeouts"].number, 3);
+}
+
+TEST_F(ToolGrab, ATriggerTheCameraFileCannotTakeNamesParameterAndCode) {
+  ProcessResult software =
+      Own("grab", {"--camera", "gray8.cam", "--trigger", "software", "--out", Path("out")});
+  EXPECT_EQ(software.status, 1);
+  EXPECT_EQ(software.err,
+            "software_trigger: FG_ERR_TRIGGER_MODE (5331)\n"
+            "  plug-in: Software trigger mode and only be used with one shot triggering.\n");
+  ProcessResult external =
+      Own("grab", {"--camera", "gray8.cam", "--trigger", "external", "--out", Path("out")});
+  EXPECT_EQ(external.status, 1);
+  EXPECT_EQ(external.err,
+            "external_trigger: FG_ERR_BOARD (5312)\n"
+            "  plug-in: The board only supports external triggering with external trigger "
+            "camera files such as one-shot.\n");
+  EXPECT_TRUE(std::filesystem::is_empty(Path("out"))) << "nothing grabbed";
+}
+
 }  // namespace
 }  // namespace grabline::testing

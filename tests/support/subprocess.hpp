@@ -1,6 +1,7 @@
 // Runs a program as a child process and collects its exit status, stdout and stderr.
 #pragma once
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -42,9 +43,11 @@ inline std::vector<std::string> ChildEnvironment(const EnvChanges &changes) {
 }
 
 // Reads both pipes until the child closes them; a child still running after `limit`
-// is killed, so a hanging program fails its test instead of hanging the suite.
+// is killed, so a hanging program fails its test instead of hanging the suite. With
+// `input_file` the child reads that file as its standard input.
 inline ProcessResult RunProcess(const std::vector<std::string> &args, const EnvChanges &changes,
-                                std::chrono::milliseconds limit = std::chrono::seconds(120)) {
+                                std::chrono::milliseconds limit = std::chrono::seconds(120),
+                                const std::string &input_file = "") {
   ProcessResult result;
   int out_pipe[2], err_pipe[2];
   if (pipe(out_pipe) != 0) return result;
@@ -59,6 +62,9 @@ inline ProcessResult RunProcess(const std::vector<std::string> &args, const EnvC
   posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
   posix_spawn_file_actions_addclose(&actions, out_pipe[0]);
   posix_spawn_file_actions_addclose(&actions, err_pipe[0]);
+  if (!input_file.empty()) {
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, input_file.c_str(), O_RDONLY, 0);
+  }
   std::vector<char *> argv;
   for (const std::string &arg : args) argv.push_back(const_cast<char *>(arg.c_str()));
   argv.push_back(nullptr);

@@ -29,20 +29,27 @@ class ToolCliTest : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
   // The tool with `args` as given, in a clean environment apart from `env`.
-  ProcessResult Run(std::vector<std::string> args, const EnvChanges &env = {}) {
+  ProcessResult Run(std::vector<std::string> args, const EnvChanges &env = {},
+                    const std::string &input_file = "") {
     args.insert(args.begin(), GRABLINE_TOOL_PATH);
     EnvChanges changes = {{"GRABLINE_SIM_SYSTEM", std::nullopt},
                           {"GRABLINE_CAMERAS", std::nullopt},
                           {"GRABLINE_TOOL_REEXEC", std::nullopt},
                           {"TARVEL_PRINT_ERRORS", std::nullopt}};
     for (const auto &[name, value] : env) changes[name] = value;
-    return RunProcess(args, changes);
+    return RunProcess(args, changes, std::chrono::seconds(120), input_file);
   }
   // `command` with this build's interface.
   ProcessResult Own(const std::string &command, std::vector<std::string> args = {},
                     const EnvChanges &env = {}) {
     args.insert(args.begin(), {"--interface", GRABLINE_TOOL_INTERFACE, command});
     return Run(args, env);
+  }
+  // `command` of this build's interface reading `input` as its standard input.
+  ProcessResult OwnWithInput(const std::string &command, std::vector<std::string> args,
+                             const std::string &input) {
+    args.insert(args.begin(), {"--interface", GRABLINE_TOOL_INTERFACE, command});
+    return Run(args, {}, WriteFile("stdin.txt", input));
   }
   std::string Path(const std::string &name) const { return (dir_ / name).string(); }
   std::string WriteFile(const std::string &name, const std::string &text) const {

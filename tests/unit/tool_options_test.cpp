@@ -66,7 +66,8 @@ TEST(ToolCommandLine, CommandsHelpAndOptionForms) {
 }
 
 TEST(ToolCommandLine, ShapeErrors) {
-  EXPECT_EQ(LineError({"snap"}), "unknown command 'snap' (commands: grab, list, param, info)");
+  EXPECT_EQ(LineError({"snap"}),
+            "unknown command 'snap' (commands: grab, list, param, info, serial)");
   EXPECT_EQ(LineError({"grab", "--frame", "3"}), "unknown option '--frame' for 'grab'");
   EXPECT_EQ(LineError({"--frames", "3", "grab"}), "unknown option '--frames'");
   EXPECT_EQ(LineError({"list", "--device", "R64:0"}), "unknown option '--device' for 'list'");
@@ -160,6 +161,50 @@ TEST(ToolOptions, EveryBadValueNamesItsOption) {
   EXPECT_EQ(BuildError({"grab", "--out", ""}), "--out: empty");
   EXPECT_EQ(BuildError({"list", "--system", ""}), "--system: empty");
   EXPECT_EQ(BuildError({"grab", "--max-age", "5"}), "--max-age: only with --mode async");
+}
+
+TEST(ToolOptions, TriggerSources) {
+  EXPECT_EQ(Built({"grab"}).trigger, TriggerSource::kCamera);
+  EXPECT_EQ(Built({"grab", "--trigger", "software"}).trigger, TriggerSource::kSoftware);
+  Options external = Built({"grab", "--trigger", "external"});
+  EXPECT_EQ(external.trigger, TriggerSource::kExternal);
+  EXPECT_EQ(external.pulse_rate, kDefaultPulseRate);
+  EXPECT_EQ(Built({"grab", "--trigger", "external", "--pulse-rate", "0"}).pulse_rate, 0);
+  EXPECT_EQ(Built({"grab", "--trigger", "external", "--pulse-rate", "0.01"}).pulse_rate, 0.01);
+  EXPECT_EQ(BuildError({"grab", "--trigger", "hardware"}),
+            "--trigger: 'hardware' is not one of software, external");
+  EXPECT_EQ(BuildError({"grab", "--pulse-rate", "10"}),
+            "--pulse-rate: only with --trigger external");
+  // A rate so low its period would not fit the clock is refused, not waited out.
+  for (const char *rate : {"0.001", "1e-300", "-1", "10001", "inf", "x"}) {
+    EXPECT_EQ(BuildError({"grab", "--trigger", "external", "--pulse-rate", rate}),
+              "--pulse-rate: '" + std::string(rate) + "' is not 0 or a rate from 0.01 to 10000 Hz");
+  }
+}
+
+TEST(ToolOptions, SerialCommandsAndSettings) {
+  Options o = Built({"serial", "--device", "R64:1", "--baud", "115200", "--timeout", "20",
+                     "--lines", "0", "ID?", "EXP 5"});
+  EXPECT_EQ(*o.open.device, "R64:1");
+  EXPECT_EQ(*o.baud, 115200);
+  EXPECT_EQ(*o.serial_timeout_ms, 20);
+  EXPECT_EQ(o.answer_lines, 0u);
+  EXPECT_FALSE(o.interactive);
+  EXPECT_EQ(o.serial_commands, (std::vector<std::string>{"ID?", "EXP 5"}));
+  Options console = Built({"serial", "--interactive"});
+  EXPECT_TRUE(console.interactive);
+  EXPECT_EQ(console.answer_lines, 1u);
+  EXPECT_FALSE(console.baud || console.serial_timeout_ms);
+
+  EXPECT_EQ(*Built({"serial", "--baud", "0x2580", "x"}).baud, 9600);
+  EXPECT_EQ(BuildError({"serial", "--baud", "9601", "x"}),
+            "--baud: '9601' is not one of 9600, 19200, 38400, 57600, 115200, 230400");
+  EXPECT_EQ(BuildError({"serial", "ID?", std::string("a\0b", 3)}),
+            "command 'a\\x00b' holds a line end or NUL (the tool ends each command with CR)");
+  EXPECT_EQ(BuildError({"serial", std::string(kMaxSerialCommand + 1, 'a')}),
+            "command longer than 1024 bytes");
+  EXPECT_EQ(LineError({"serial", "--frames", "1"}), "unknown option '--frames' for 'serial'");
+  EXPECT_EQ(LineError({"grab", "--baud", "9600"}), "unknown option '--baud' for 'grab'");
 }
 
 TEST(ToolOptions, BadParameterOperations) {

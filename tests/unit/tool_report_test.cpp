@@ -81,7 +81,8 @@ TEST(ToolSummary, TextLine) {
 TEST(ToolSummary, JsonCarriesEveryFigure) {
   EXPECT_EQ(SummaryJson(Example()),
             R"({"ok":true,"interface":"grablinexl","device":"default","camera":"default",)"
-            R"("mode":"snap","frames":30,"frames_asked":30,"seconds":1.5,"fps":20,)"
+            R"("mode":"snap","trigger":"camera","pulses":null,)"
+            R"("frames":30,"frames_asked":30,"seconds":1.5,"fps":20,)"
             R"("mb_per_s":6.14,"bytes":9216000,"dropped":0,"timeouts":1,"errors":0,"saved":30,)"
             R"("width":640,"height":480,"channels":1,"bits":8,"out":"out",)"
             R"("contact_sheet":"out/contact_sheet.png",)"
@@ -98,6 +99,11 @@ TEST(ToolSummary, JsonCarriesEveryFigure) {
   EXPECT_NE(json.find(R"("fps":0,)"), std::string::npos) << "no division by zero time";
   EXPECT_NE(json.find(R"("contact_sheet":null)"), std::string::npos);
   EXPECT_NE(json.find(R"x("error":"open: FG_ERR_BOARD_OPEN (5302)")x"), std::string::npos);
+  GrabSummary pulsed = Example();
+  pulsed.trigger = "external";
+  pulsed.pulses = 31;
+  EXPECT_NE(SummaryJson(pulsed).find(R"("trigger":"external","pulses":31,)"), std::string::npos);
+  EXPECT_NE(SummaryText(pulsed).find("06:43:13.505; 31 trigger pulses"), std::string::npos);
 }
 
 TEST(ToolSummary, FrameTimes) {

@@ -10,6 +10,7 @@ namespace {
 
 static_assert(std::string_view(ResultCodeName(kCodeUnsupported, 2)) == "FG_ERR_UNSUPPORTED");
 static_assert(std::string_view(ResultCodeName(kCodeTimeout, 2)) == "FG_ERR_TIMEOUT");
+static_assert(std::string_view(ResultCodeName(kCodeSerialNotCl, 2)) == "FG_ERR_SERIAL_NOT_CL");
 
 // The host's own codes, for failures of its calls rather than the plug-in's.
 const char *HostCodeName(int32_t code) {

@@ -9,6 +9,7 @@ namespace grabline::tool {
 // Codes the tool acts on (not only prints).
 inline constexpr int32_t kCodeUnsupported = 5321;
 inline constexpr int32_t kCodeTimeout = 5322;
+inline constexpr int32_t kCodeSerialNotCl = 5252;
 
 // The name of a plug-in or host code and the number; codes without a name print as
 // "code N". Success differs between the host builds, so the caller passes it.

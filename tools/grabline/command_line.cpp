@@ -25,10 +25,17 @@ constexpr OptionSpec kOpenOptions[] = {
     {"color", true, false},  {"bits", true, false},
 };
 constexpr OptionSpec kGrabOptions[] = {
-    {"mode", true, false},    {"frames", true, false},  {"duration", true, false},
-    {"timeout", true, false}, {"buffers", true, false}, {"volatile", false, false},
-    {"set", true, true},      {"out", true, false},     {"every", true, false},
-    {"json", false, false},   {"max-age", true, false},
+    {"mode", true, false},       {"frames", true, false},  {"duration", true, false},
+    {"timeout", true, false},    {"buffers", true, false}, {"volatile", false, false},
+    {"set", true, true},         {"out", true, false},     {"every", true, false},
+    {"json", false, false},      {"max-age", true, false}, {"trigger", true, false},
+    {"pulse-rate", true, false},
+};
+constexpr OptionSpec kSerialOptions[] = {
+    {"baud", true, false},
+    {"timeout", true, false},
+    {"lines", true, false},
+    {"interactive", false, false},
 };
 constexpr OptionSpec kParamOptions[] = {
     {"set", true, true},
@@ -43,10 +50,9 @@ struct CommandSpec {
 };
 
 constexpr CommandSpec kCommands[] = {
-    {"grab", Command::kGrab, true, kGrabOptions},
-    {"list", Command::kList, false, {}},
-    {"param", Command::kParam, true, kParamOptions},
-    {"info", Command::kInfo, false, {}},
+    {"grab", Command::kGrab, true, kGrabOptions},       {"list", Command::kList, false, {}},
+    {"param", Command::kParam, true, kParamOptions},    {"info", Command::kInfo, false, {}},
+    {"serial", Command::kSerial, true, kSerialOptions},
 };
 
 const CommandSpec *FindCommand(std::string_view name) {
@@ -80,7 +86,8 @@ const OptionSpec *FindOption(const CommandSpec *command, std::string_view name) 
 }
 
 std::string UnknownCommand(std::string_view name) {
-  return "unknown command '" + Printable(name, 64) + "' (commands: grab, list, param, info)";
+  return "unknown command '" + Printable(name, 64) +
+         "' (commands: grab, list, param, info, serial)";
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 namespace grabline::tool {
 
-enum class Command { kNone, kGrab, kList, kParam, kInfo };
+enum class Command { kNone, kGrab, kList, kParam, kInfo, kSerial };
 
 struct OptionUse {
   std::string name;  // without the leading "--"

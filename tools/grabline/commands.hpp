@@ -20,7 +20,8 @@ struct ToolContext {
 int RunGrab(const Options &options, const ToolContext &context);
 int RunList(const Options &options, const ToolContext &context);
 int RunParam(const Options &options, const ToolContext &context);
-int RunParamList(const Options &options);
+int RunParamList(const Options &options, const ToolContext &context);
 int RunInfo(const Options &options, const ToolContext &context);
+int RunSerial(const Options &options, const ToolContext &context);
 
 }  // namespace grabline::tool

@@ -14,6 +14,7 @@
 #include "frame_files.hpp"
 #include "session.hpp"
 #include "summary.hpp"
+#include "trigger_pulses.hpp"
 
 namespace grabline::tool {
 namespace {
@@ -35,6 +36,18 @@ void CatchInterrupt() {
   action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
+}
+
+const char *TriggerName(TriggerSource source) {
+  switch (source) {
+    case TriggerSource::kCamera:
+      return "camera";
+    case TriggerSource::kSoftware:
+      return "software";
+    case TriggerSource::kExternal:
+      return "external";
+  }
+  return "?";
 }
 
 const char *ModeName(GrabMode mode) {
@@ -78,6 +91,14 @@ bool Configure(tarvel::Instance &instance, const Options &options) {
     return false;
   }
   if (options.volatile_images && !SetParam(instance, "volatile", {ParamValue::Str("enable")})) {
+    return false;
+  }
+  if (options.trigger == TriggerSource::kSoftware &&
+      !SetParam(instance, "software_trigger", {ParamValue::Str("enable")})) {
+    return false;
+  }
+  if (options.trigger == TriggerSource::kExternal &&
+      !SetParam(instance, "external_trigger", {ParamValue::Str("enable")})) {
     return false;
   }
   // A tool that falls behind should count the frames it lost, not stop the board.
@@ -245,6 +266,16 @@ bool GrabRun::Deliver(const std::vector<tarvel::Image> &images) {
 }
 
 void GrabRun::ShowProgress(bool last) {
+  // The board counts what it overwrote; the live figure comes from there, quietly:
+  // a failed read only leaves the last figure, the summary reports a failure.
+  if (options_.mode == GrabMode::kContinuous) {
+    std::vector<tarvel::Value> overwritten;
+    if (Succeeded(instance_.GetParam("num_buffers_overwritten", &overwritten)) &&
+        overwritten.size() == 1 && overwritten[0].type == tarvel::Value::Type::kInt &&
+        overwritten[0].i >= 0) {
+      counts_.dropped = uint64_t(overwritten[0].i);
+    }
+  }
   ProgressView view{counts_, Elapsed(), options_.frames, options_.duration};
   if (context_.terminal) {
     std::fprintf(stderr, "\r%s\x1b[K%s", ProgressBar(view, kBarWidth).c_str(), last ? "\n" : "");
@@ -303,6 +334,7 @@ int RunGrab(const Options &options, const ToolContext &context) {
   summary.device = options.open.device.value_or("default");
   summary.camera = options.open.camera.value_or("default");
   summary.mode = ModeName(options.mode);
+  summary.trigger = TriggerName(options.trigger);
   summary.frames_asked = options.frames;
   summary.out_dir = options.out;
   if (options.every > 0) {
@@ -325,8 +357,22 @@ int RunGrab(const Options &options, const ToolContext &context) {
   summary.camera = opened.camera_type;
   if (!Configure(*instance, options)) return NotStarted(options, summary, LastFailure());
 
+  TriggerPulses pulses;
+  if (options.trigger == TriggerSource::kExternal && options.pulse_rate > 0) {
+    const std::optional<uint32_t> board = OpenBoard();
+    if (!board) {
+      std::fprintf(stderr, "--pulse-rate: cannot tell which simulated board to pulse\n");
+      return NotStarted(options, summary, "--pulse-rate: no board to pulse");
+    }
+    pulses.Start(*board, options.pulse_rate);
+  }
+
   GrabRun run(options, context, *instance, summary);
   run.Run();
+  pulses.Stop();
+  if (options.trigger == TriggerSource::kExternal && options.pulse_rate > 0) {
+    summary.pulses = pulses.pulses();
+  }
   int status = run.Finish();
   StartOperation();
   const Terr closed = instance->Close();

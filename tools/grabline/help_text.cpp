@@ -13,6 +13,7 @@ commands:
   list     installed boards and the camera files found
   param    set and read parameters on one open instance
   info     what the plug-in's information queries answer
+  serial   send commands to the camera over its serial port and print its answers
   grabline help COMMAND, or grabline COMMAND --help: the options of a command
 
 options of every command:
@@ -75,6 +76,13 @@ constexpr std::string_view kGrabOptions = R"(grab options:
   --every N         save every Nth frame (default 1; 0 saves none)
   --json            the summary as one JSON object (frames, seconds, fps, dropped,
                     timeouts, errors, ...)
+  --trigger SOURCE  software: every grab fires one software trigger (software_trigger
+                    enable; needs a one-shot camera file such as oneshot8.cam);
+                    external: frames follow the board's trigger input (external_trigger
+                    enable; a triggered camera file, or a board that triggers any camera)
+  --pulse-rate HZ   with --trigger external: the tool drives the simulated board's
+                    trigger input with pulses at this rate (default 100; 0: no pulses,
+                    grabs then wait for a trigger that never comes)
 
 A run ends after three time-outs in a row or at the first other grab error, and then
 exits with status 1.
@@ -101,7 +109,30 @@ values:
 
 constexpr std::string_view kParamList = R"(
 param list prints the parameter names the information queries give, marked
-read-only, write-only or hidden.
+read-only, write-only or hidden, each with the description and the value list the
+plug-in gives for it (NAME_description, NAME_values, read on an instance opened with
+the open options).
+)";
+
+constexpr std::string_view kSerial =
+    R"(usage: grabline serial [OPEN OPTIONS] [OPTIONS] "COMMAND"...
+       grabline serial [OPEN OPTIONS] [OPTIONS] --interactive
+
+Opens the serial port of the instance's camera (do_comm_open), sends each COMMAND
+ended by CR (do_comm_write) and prints the camera's answer (serial_message, one
+line, CR and LF removed). With --interactive, further commands come from standard
+input line by line until end of input (Ctrl-D); a failing command is reported and
+the console goes on. Bytes outside printable ASCII are shown as \xNN.
+
+serial options:
+  --baud N          line speed: 9600, 19200, 38400, 57600, 115200 or 230400
+                    (serial_baudrate); unset: the port's current line. The camera
+                    hears only at its own speed (the simulated camera: 9600)
+  --timeout MS      how long to wait for each byte of an answer (serial_timeout,
+                    default 1000)
+  --lines N         answer lines to read after each command (default 1; 0: send only)
+  --interactive     read commands from standard input after those given
+
 )";
 
 constexpr std::string_view kList =
@@ -130,6 +161,8 @@ std::string HelpText(Command command, std::string_view cameras_dir) {
       return std::string(kList);
     case Command::kInfo:
       return std::string(kInfo);
+    case Command::kSerial:
+      return std::string(kSerial) + std::string(kOpenOptions);
     case Command::kNone:
       break;
   }

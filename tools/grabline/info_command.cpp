@@ -5,6 +5,7 @@
 #include "commands.hpp"
 #include "info_queries.hpp"
 #include "session.hpp"
+#include "tarvel_host.hpp"
 
 namespace grabline::tool {
 namespace {
@@ -37,6 +38,32 @@ bool QueryNames(tarvel::Plugin &plugin, int32_t kind, std::string_view name,
   return true;
 }
 
+struct ParamHelp {
+  std::string description;
+  std::vector<std::string> values;
+};
+
+// What the plug-in answers for NAME_description and NAME_values; names it has no
+// answer for are refused by it, and are simply left without.
+ParamHelp HelpOf(tarvel::Instance &instance, const std::string &name) {
+  ParamHelp help;
+  // Family names ("out:xx") stand for many parameters and have no help of their own;
+  // asking would read a register of that name instead.
+  if (name.find(':') != std::string::npos) return help;
+  std::vector<tarvel::Value> values;
+  StartOperation();
+  if (Succeeded(instance.GetParam(name + "_description", &values))) {
+    for (const tarvel::Value &value : values) {
+      if (value.type != tarvel::Value::Type::kString) continue;
+      help.description += (help.description.empty() ? "" : " ") + value.s;
+    }
+  }
+  values.clear();
+  StartOperation();
+  if (Succeeded(instance.GetParam(name + "_values", &values))) help.values = ValueTexts(values);
+  return help;
+}
+
 bool Contains(const std::vector<std::string> &names, const std::string &name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
@@ -66,7 +93,7 @@ int RunInfo(const Options &options, const ToolContext &) {
   return kExitFailed;
 }
 
-int RunParamList(const Options &options) {
+int RunParamList(const Options &options, const ToolContext &context) {
   std::unique_ptr<tarvel::Plugin> plugin = LoadPlugin(options.interface);
   if (plugin == nullptr) return kExitFailed;
   std::vector<std::string> all, read_only, write_only, hidden;
@@ -82,12 +109,34 @@ int RunParamList(const Options &options) {
       if (!Contains(all, name)) all.push_back(name);
     }
   }
+  // Descriptions and value lists are answers of the get operation, so they need an
+  // instance; without one the names alone are still worth printing.
+  std::unique_ptr<tarvel::Instance> instance =
+      OpenInstance(*plugin, options.open, context.cameras_dir, nullptr);
   for (const std::string &name : all) {
     std::string marks;
     if (Contains(read_only, name)) marks += " read-only";
     if (Contains(write_only, name)) marks += " write-only";
     if (Contains(hidden, name)) marks += " hidden";
     std::printf("%s%s\n", Printable(name).c_str(), marks.c_str());
+    if (instance == nullptr) continue;
+    const ParamHelp help = HelpOf(*instance, name);
+    if (!help.description.empty()) std::printf("    %s\n", Printable(help.description).c_str());
+    if (!help.values.empty()) {
+      // "    values: " is as wide as the indent of the lines that follow it.
+      std::string lines = WrapItems(help.values, 12, kLineWidth);
+      std::printf("    values: %s", lines.substr(12).c_str());
+    }
+  }
+  if (instance == nullptr) {
+    std::fprintf(stderr, "param list: no descriptions or value lists without an open instance\n");
+    return kExitFailed;
+  }
+  StartOperation();
+  const Terr closed = instance->Close();
+  if (!Succeeded(closed)) {
+    ReportFailure("close", closed);
+    return kExitFailed;
   }
   return kExitOk;
 }

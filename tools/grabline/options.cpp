@@ -1,5 +1,8 @@
 #include "options.hpp"
 
+#include <algorithm>
+#include <iterator>
+
 #include "interfaces.hpp"
 
 namespace grabline::tool {
@@ -82,6 +85,21 @@ bool DurationOption(const OptionUse &use, double *field, std::string *error) {
   return true;
 }
 
+bool PulseRateOption(const OptionUse &use, double *field, std::string *error) {
+  double value = 0;
+  const NumberStatus status = ParseDecimal(use.value, &value);
+  // Below kMinPulseRate the period soon stops fitting the clock (1e-300 Hz), long
+  // after it stopped being of use.
+  if (status != NumberStatus::kOk || (value != 0 && value < kMinPulseRate) ||
+      value > kMaxPulseRate) {
+    *error = "--pulse-rate: " + Quoted(use.value) + " is not 0 or a rate from 0.01 to " +
+             std::to_string(static_cast<int64_t>(kMaxPulseRate)) + " Hz";
+    return false;
+  }
+  *field = value;
+  return true;
+}
+
 bool ParamOption(const OptionUse &use, ParamOp *op, std::string *error) {
   op->get = use.name == "get";
   std::string_view name = use.value;
@@ -152,6 +170,13 @@ bool GrabOption(const OptionUse &use, Options *options, std::string *error) {
   if (name == "every") return IntegerInto(use, 0, kMaxFrames, &options->every, error);
   if (name == "max-age") return IntegerInto(use, 0, kInt32Max, &options->max_age_ms, error);
   if (name == "out") return TextOption(use, kMaxPathText, &options->out, error);
+  if (name == "trigger") {
+    std::string source;
+    if (!ChoiceOption(use, {"software", "external"}, &source, error)) return false;
+    options->trigger = source == "software" ? TriggerSource::kSoftware : TriggerSource::kExternal;
+    return true;
+  }
+  if (name == "pulse-rate") return PulseRateOption(use, &options->pulse_rate, error);
   if (name == "volatile" || name == "json") {
     (name == "json" ? options->json : options->volatile_images) = true;
     return true;
@@ -169,6 +194,51 @@ bool GrabOption(const OptionUse &use, Options *options, std::string *error) {
   }
   *error = "--" + name + ": not an option of this command";
   return false;
+}
+
+constexpr int64_t kBaudRates[] = {9600, 19200, 38400, 57600, 115200, 230400};
+
+bool SerialOption(const OptionUse &use, Options *options, std::string *error) {
+  const std::string &name = use.name;
+  if (name == "interactive") {
+    options->interactive = true;
+    return true;
+  }
+  if (name == "lines") return IntegerInto(use, 0, kMaxSerialLines, &options->answer_lines, error);
+  int32_t number = 0;
+  if (name == "timeout") {
+    if (!IntegerInto(use, 1, kInt32Max, &number, error)) return false;
+    options->serial_timeout_ms = number;
+    return true;
+  }
+  // The rates the port can be set to; anything else would only fail later, less clearly.
+  int64_t rate = 0;
+  if (ParseInteger(use.value, &rate) == NumberStatus::kOk &&
+      std::find(std::begin(kBaudRates), std::end(kBaudRates), rate) != std::end(kBaudRates)) {
+    options->baud = static_cast<int32_t>(rate);
+    return true;
+  }
+  *error =
+      "--baud: " + Quoted(use.value) + " is not one of 9600, 19200, 38400, 57600, 115200, 230400";
+  return false;
+}
+
+// A command as the tool sends it, before its terminator.
+bool CheckSerialCommand(std::string_view command, std::string *error) {
+  if (command.empty()) {
+    *error = "empty command";
+    return false;
+  }
+  if (command.size() > kMaxSerialCommand) {
+    *error = "command longer than " + std::to_string(kMaxSerialCommand) + " bytes";
+    return false;
+  }
+  if (command.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
+    *error = "command " + Quoted(command) +
+             " holds a line end or NUL (the tool ends each command with CR)";
+    return false;
+  }
+  return true;
 }
 
 bool CommonOption(const OptionUse &use, Options *options, std::string *error) {
@@ -199,18 +269,22 @@ bool BuildOptions(const CommandLine &line, Options *options, std::string *error)
   options->command = line.command;
   const std::string_view command = CommandName(line.command);
   bool max_age_given = false;
+  bool pulse_rate_given = false;
   for (const OptionUse &use : line.options) {
     bool ok = true;
     if (use.name == "interface" || use.name == "system" || use.name == "cameras") {
       ok = CommonOption(use, options, error);
     } else if (IsOpenOption(use.name)) {
       ok = OpenOption(use, &options->open, error);
+    } else if (line.command == Command::kSerial) {
+      ok = SerialOption(use, options, error);
     } else if (use.name == "set" || use.name == "get") {
       ParamOp op;
       ok = ParamOption(use, &op, error);
       if (ok) options->ops.push_back(std::move(op));
     } else {
       max_age_given = max_age_given || use.name == "max-age";
+      pulse_rate_given = pulse_rate_given || use.name == "pulse-rate";
       ok = GrabOption(use, options, error);
     }
     if (!ok) return false;
@@ -218,6 +292,15 @@ bool BuildOptions(const CommandLine &line, Options *options, std::string *error)
   if (line.command == Command::kParam && line.arguments.size() == 1 &&
       line.arguments[0] == "list") {
     options->list_params = true;
+  } else if (line.command == Command::kSerial) {
+    for (const std::string &command : line.arguments) {
+      if (!CheckSerialCommand(command, error)) return false;
+      options->serial_commands.push_back(command);
+    }
+    if (options->serial_commands.empty() && !options->interactive) {
+      *error = "nothing to send (give \"COMMAND\" or --interactive)";
+      return false;
+    }
   } else if (!line.arguments.empty()) {
     *error = std::string(command) + ": unexpected argument " + Quoted(line.arguments[0]);
     return false;
@@ -232,6 +315,10 @@ bool BuildOptions(const CommandLine &line, Options *options, std::string *error)
   }
   if (max_age_given && options->mode != GrabMode::kAsync) {
     *error = "--max-age: only with --mode async";
+    return false;
+  }
+  if (pulse_rate_given && options->trigger != TriggerSource::kExternal) {
+    *error = "--pulse-rate: only with --trigger external";
     return false;
   }
   if (line.command == Command::kGrab && options->frames == 0 && options->duration == 0) {

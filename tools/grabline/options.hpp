@@ -33,6 +33,16 @@ struct ParamOp {
 };
 
 enum class GrabMode { kSnap, kAsync, kContinuous };
+// kCamera: as the camera file sets the board up.
+enum class TriggerSource { kCamera, kSoftware, kExternal };
+
+// Rates the external-trigger pulse generator of the simulated board runs at.
+inline constexpr double kDefaultPulseRate = 100;
+inline constexpr double kMinPulseRate = 0.01;
+inline constexpr double kMaxPulseRate = 10000;
+// The longest serial command the tool sends, terminator excluded.
+inline constexpr size_t kMaxSerialCommand = 1024;
+inline constexpr uint32_t kMaxSerialLines = 64;
 
 struct Options {
   Command command = Command::kNone;
@@ -53,6 +63,15 @@ struct Options {
   std::string out = "out";
   uint64_t every = 1;  // save every Nth frame, 0: none
   bool json = false;
+  TriggerSource trigger = TriggerSource::kCamera;
+  double pulse_rate = kDefaultPulseRate;  // Hz, 0: the tool sends no pulses
+
+  // serial
+  std::optional<int32_t> baud;
+  std::optional<int32_t> serial_timeout_ms;
+  uint32_t answer_lines = 1;  // lines read after each command
+  bool interactive = false;
+  std::vector<std::string> serial_commands;
 
   // param
   bool list_params = false;

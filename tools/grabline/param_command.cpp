@@ -7,7 +7,7 @@
 namespace grabline::tool {
 
 int RunParam(const Options &options, const ToolContext &context) {
-  if (options.list_params) return RunParamList(options);
+  if (options.list_params) return RunParamList(options, context);
   std::unique_ptr<tarvel::Plugin> plugin = LoadPlugin(options.interface);
   if (plugin == nullptr) return kExitFailed;
   std::unique_ptr<tarvel::Instance> instance =

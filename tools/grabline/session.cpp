@@ -88,7 +88,10 @@ void ReportFailure(std::string_view what, Terr code) {
   const size_t first =
       messages.size() > kMaxReportedMessages ? messages.size() - kMaxReportedMessages : 0;
   for (size_t i = first; i < messages.size(); ++i) {
-    std::fprintf(stderr, "  plug-in: %s\n", Printable(messages[i]).c_str());
+    // The plug-in's texts may end in a line break of their own.
+    std::string_view text = messages[i];
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+    std::fprintf(stderr, "  plug-in: %s\n", Printable(text).c_str());
   }
 }
 

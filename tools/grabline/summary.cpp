@@ -46,6 +46,7 @@ std::string SummaryText(const GrabSummary &s) {
   if (c.saved > 0) text += "; " + std::to_string(c.saved) + " PNG in " + s.out_dir;
   if (!s.contact_sheet.empty()) text += ", contact sheet " + s.contact_sheet;
   if (!s.first_time.empty()) text += "; frames " + s.first_time + " to " + s.last_time;
+  if (s.pulses) text += "; " + Counted(*s.pulses, "trigger pulse", "trigger pulses");
   return text;
 }
 
@@ -58,6 +59,13 @@ std::string SummaryJson(const GrabSummary &s) {
   json.Key("device").String(s.device);
   json.Key("camera").String(s.camera);
   json.Key("mode").String(s.mode);
+  json.Key("trigger").String(s.trigger);
+  json.Key("pulses");
+  if (s.pulses) {
+    json.Uint(*s.pulses);
+  } else {
+    json.Null();
+  }
   json.Key("frames").Uint(c.frames);
   json.Key("frames_asked");
   if (s.frames_asked > 0) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "progress.hpp"
@@ -26,6 +27,8 @@ struct GrabSummary {
   std::string device;
   std::string camera;
   std::string mode;
+  std::string trigger = "camera";  // camera (as the camera file says), software, external
+  std::optional<uint64_t> pulses;  // trigger pulses the tool sent, when it sent any
   GrabCounts counts;
   uint64_t frames_asked = 0;  // 0: a duration was asked instead
   double seconds = 0;

@@ -72,6 +72,8 @@ int ToolMain(int argc, char **argv) {
       return RunParam(options, context);
     case Command::kInfo:
       return RunInfo(options, context);
+    case Command::kSerial:
+      return RunSerial(options, context);
     case Command::kNone:
       break;
   }
