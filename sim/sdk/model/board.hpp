@@ -10,6 +10,7 @@
 #include "model/camera.hpp"
 #include "model/cxp_registers.hpp"
 #include "model/lut.hpp"
+#include "model/pattern_rows.hpp"
 
 namespace bfsim::model {
 
@@ -77,6 +78,7 @@ struct Board {
   bool camera_connected = true;
   uint32_t input_lines = 0;  // bit n: input n is high
   CxpRegisters cxp;          // the camera's registers (CoaXPress boards)
+  PatternRows pattern_rows;  // what the DMA engine copies lines from
 
   const Camera &CurrentCamera() const { return cameras[current_port]; }
 };
