@@ -99,6 +99,53 @@ TEST_F(ThreadedSimClock, AWaitingSnapIsReleasedByADeliveredFrame) {
   EXPECT_FALSE(bfsim::WaitArmed(0, 0));
 }
 
+// A fast camera's frames reach the board in batches, but each still fills
+// the next QTab and raises its own signal, stamped with the time it was due:
+// stamps rise by whole frame periods (more than one only where a held-up
+// clock dropped frames), and nothing is raised that was not produced.
+TEST_F(ThreadedSimClock, FramesDueTogetherKeepTheirOwnSignalsAndTimes) {
+  bfsim::SetManualClock(0, false);
+  Bd board =
+      OpenCamera(TempCamera("sim_fast.cam", "width=64\nheight=48\ndepth=8\nframe_rate=20000\n"));
+  CiSIGNAL frame_done = Signal(board, 4);
+  BuildRing(board, 4);
+  ASSERT_EQ(CiConAqCommand(board, BF_CONAQ_GRAB, 0), BF_OK);
+  constexpr uint64_t kPeriodUs = 50;
+  std::vector<uint64_t> stamps;
+  for (int i = 0; i < 200; ++i) {
+    CiSIGNAL_INFO info{};
+    ASSERT_EQ(CiSignalWaitEx(board, &frame_done, kBound, nullptr, &info), BF_OK);
+    ASSERT_EQ(info.line_count, 48u);
+    stamps.push_back(info.time_stamp);
+  }
+  ASSERT_EQ(CiConAqCommand(board, BF_CONAQ_ABORT, 0), BF_OK);
+  for (size_t i = 1; i < stamps.size(); ++i) {
+    ASSERT_GT(stamps[i], stamps[i - 1]) << i;
+    ASSERT_EQ((stamps[i] - stamps[i - 1]) % kPeriodUs, 0u) << i;
+  }
+  const uint64_t produced = bfsim::FramesProduced(0);
+  EXPECT_EQ(stamps.size() + Drain(board, frame_done), produced);
+  EXPECT_EQ(bfsim::AcquisitionState(0)->chain_position, produced % 4);
+}
+
+// The frame that ends a snap ends the batch it came in.
+TEST_F(ThreadedSimClock, ASnapOnAFastCameraTakesOneFrame) {
+  bfsim::SetManualClock(0, false);
+  Bd board = OpenCamera(
+      TempCamera("sim_fastest.cam", "width=64\nheight=48\ndepth=8\nframe_rate=100000\n"));
+  frame_done_ = Signal(board, 4);
+  BuildRing(board, 4);
+  for (int i = 0; i < 3; ++i) {
+    const uint64_t before = bfsim::FramesProduced(0);
+    ASSERT_EQ(CiConAqCommand(board, BF_CONAQ_SNAP, 0), BF_OK);
+    ASSERT_EQ(CiSignalWait(board, &frame_done_, kBound, nullptr), BF_OK);
+    EXPECT_FALSE(bfsim::AcquisitionState(0)->armed);
+    EXPECT_EQ(bfsim::FramesProduced(0), before + 1);
+    EXPECT_EQ(Drain(board, frame_done_), 0u);
+  }
+  ExpectNoMoreFrames(board);
+}
+
 // The clock writes as fast as it can while rings come and go under it:
 // whatever a free released is never written (ASan), and the books of the
 // two threads never race (TSan).

@@ -191,5 +191,66 @@ TEST_F(SimFrames, FrameBytesFollowTheAcquisitionFormat) {
   EXPECT_EQ(bfsim::AcquisitionState(0)->format, 4u);
 }
 
+// Frames tall enough that 3y runs past the pattern's period (2^bits) in every
+// component width, from a column other than 0, and with bytes beyond a
+// pixel's natural size: every line of several frames, byte for byte.
+TEST_F(SimFrames, LinesPastThePatternPeriodMatchTheFormula) {
+  struct Case {
+    const char *format;
+    uint32_t height;
+  };
+  for (const Case &c : {Case{"depth=8", 100}, Case{"depth=10", 400}, Case{"depth=12", 1400},
+                        Case{"depth=16", 22000}, Case{"depth=24", 100}, Case{"depth=30", 400},
+                        Case{"depth=36", 1400}, Case{"depth=32\ncolor_space=rgb", 100},
+                        Case{"depth=12\nbytes_per_pixel=3", 1400}, Case{"depth=20", 10},
+                        Case{"depth=32\ncolor_space=gray\nbytes_per_pixel=8", 10}}) {
+    SCOPED_TRACE(c.format);
+    Load("family=R64 model=A\n");
+    Bd board = OpenCamera(TempCamera(
+        "sim_tall.cam", "width=12\nheight=" + std::to_string(c.height) + "\n" + c.format + "\n"));
+    const bfsim::CameraDesc camera = *bfsim::CurrentCamera(0);
+    ASSERT_EQ(CiAqROISet(board, 4, 0, 4, c.height, 0), BF_OK);
+    Ring &ring = BuildRing(board, 1);
+    ASSERT_EQ(CiConAqCommand(board, BF_CONAQ_GRAB, 0), BF_OK);
+    for (uint64_t frame = 0; frame < 3; ++frame) {
+      ASSERT_EQ(bfsim::DeliverFrames(0, 1), 1u);
+      ASSERT_EQ(ring.buffers[0], bfsim::ExpectedFrame(camera, frame, {4, 0, 4, 0})) << frame;
+    }
+    ASSERT_EQ(CiBrdClose(board), BF_OK);
+  }
+}
+
+// The board keeps what it rendered between frames; a change of the depth
+// alone, of the bytes a pixel alone, of the region's width or of its column
+// alone must reach the very next frame.
+TEST_F(SimFrames, FormatAndRegionChangesReachTheNextFrame) {
+  for (const char *second : {"depth=24\nbytes_per_pixel2=4", "depth=4\ndepth2=8"}) {
+    SCOPED_TRACE(second);
+    Load("family=R64 model=A\n");
+    Bd board = OpenCamera(
+        TempCamera("sim_second.cam", std::string("width=64\nheight=48\n") + second + "\n"));
+    const bfsim::CameraDesc camera = *bfsim::CurrentCamera(0);
+    uint64_t frame = 0;
+    auto expect_snap = [&](uint32_t format, bfsim::FrameWindow window) {
+      Ring &ring = BuildRing(board, 1, 0, 0, format);
+      ASSERT_EQ(CiConAqCommand(board, BF_CONAQ_SNAP, 0), BF_OK);
+      ASSERT_EQ(bfsim::DeliverFrames(0, 1), 1u);
+      window.second_depth = format == 4;
+      EXPECT_EQ(ring.buffers[0], bfsim::ExpectedFrame(camera, frame++, window))
+          << "format " << format << " column " << window.column;
+    };
+    expect_snap(3, {});
+    expect_snap(4, {});
+    ASSERT_EQ(CiAqROISet(board, 8, 4, 32, 20, 0), BF_OK);
+    expect_snap(4, {8, 4, 32, 20});
+    ASSERT_EQ(CiAqROISet(board, 12, 4, 32, 20, 0), BF_OK);
+    expect_snap(4, {12, 4, 32, 20});
+    expect_snap(3, {12, 4, 32, 20});
+    ASSERT_EQ(CiAqROISet(board, 0, 0, 64, 48, 0), BF_OK);
+    expect_snap(3, {});
+    ASSERT_EQ(CiBrdClose(board), BF_OK);
+  }
+}
+
 }  // namespace
 }  // namespace bfsim_test

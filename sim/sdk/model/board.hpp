@@ -11,6 +11,7 @@
 #include "model/cxp_registers.hpp"
 #include "model/firmware.hpp"
 #include "model/lut.hpp"
+#include "model/pattern_rows.hpp"
 
 namespace bfsim::model {
 
@@ -80,6 +81,7 @@ struct Board {
   uint32_t input_lines = 0;  // bit n: input n is high
   CxpRegisters cxp;          // the camera's registers (CoaXPress boards)
   FirmwareState firmware;    // kept across opens, like flashed firmware
+  PatternRows pattern_rows;  // what the DMA engine copies lines from
 
   const Camera &CurrentCamera() const { return cameras[current_port]; }
 };

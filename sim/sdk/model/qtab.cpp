@@ -88,19 +88,17 @@ void QTabTable::Clear() {
   chains_.clear();
 }
 
-void WriteFrame(const QTab &qtab, const FrameSpec &frame) {
+void WriteFrame(const QTab &qtab, const FrameSpec &frame, PatternRows &rows) {
   const uint32_t buffer_lines = qtab.Lines();
   const uint32_t lines = std::min(frame.lines, buffer_lines);
   if (lines == 0) return;
   const uint64_t pitch = static_cast<uint64_t>(std::llabs(int64_t{qtab.stride}));
   const uint64_t line_bytes = uint64_t{frame.window.width} * frame.pixel.bytes_per_pixel;
   const uint64_t copied = std::min(line_bytes, pitch);
-  std::vector<uint8_t> line(line_bytes);
+  rows.Prepare(frame.pixel, frame.window.column, frame.window.width);
   for (uint32_t k = 0; k < lines; ++k) {
-    RenderLine(frame.pixel, frame.number, frame.window.column, frame.window.row + k,
-               frame.window.width, line.data());
     const uint64_t at = qtab.stride > 0 ? k : buffer_lines - 1 - k;
-    std::memcpy(qtab.destination + at * pitch, line.data(), copied);
+    rows.Line(frame.number, frame.window.row + k, qtab.destination + at * pitch, copied);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/acquisition.hpp"
+#include "model/pattern_rows.hpp"
 #include "model/status.hpp"
 
 namespace bfsim::model {
@@ -61,6 +62,7 @@ class QTabTable {
 
 // Writes one frame into the QTab: min(frame lines, QTab lines) lines of
 // min(line bytes, |stride|) bytes; bottom-up when the stride is negative.
-void WriteFrame(const QTab &qtab, const FrameSpec &frame);
+// The lines come out of `rows`, kept by the board between frames.
+void WriteFrame(const QTab &qtab, const FrameSpec &frame, PatternRows &rows);
 
 }  // namespace bfsim::model

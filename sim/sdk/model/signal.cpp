@@ -12,7 +12,7 @@ uint64_t FineTick() {
   return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
 }
 
-void Signal::Raise(const Info &info) {
+void Signal::Raise(const Info &info, bool wake) {
   {
     std::lock_guard lock(mutex_);
     if (freed_) return;
@@ -21,8 +21,10 @@ void Signal::Raise(const Info &info) {
     infos_.push_back(info);
     if (infos_.size() > kMaxInfos) infos_.pop_front();
   }
-  changed_.notify_all();
+  if (wake) changed_.notify_all();
 }
+
+void Signal::Wake() { changed_.notify_all(); }
 
 Signal::Result Signal::Wait(std::optional<uint32_t> timeout_ms, Info *info, uint32_t *pending) {
   std::unique_lock lock(mutex_);

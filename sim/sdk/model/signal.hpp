@@ -30,7 +30,11 @@ class Signal {
     uint64_t time_stamp = 0;
   };
 
-  void Raise(const Info &info);
+  // `wake` false: the raise counts at once, but a waiter blocked on the
+  // signal only wakes at the next Wake(), so that a batch of events costs
+  // it one wake-up.
+  void Raise(const Info &info, bool wake = true);
+  void Wake();
   // Blocks until a raise is pending (consumed), a cancel arrives, the signal
   // is freed, or `timeout_ms` passes (nullopt: no limit). `info` receives the
   // consumed raise, `pending` what is left pending.

@@ -1,6 +1,7 @@
 // The system and what is open on it.
 #include "model/system.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -339,7 +340,12 @@ uint32_t System::RaiseLocked(uint32_t position, uint32_t type, const Signal::Inf
   uint32_t raised = 0;
   for (auto &[id, ref] : signals_) {
     if (ref.board == position && ref.type == type) {
-      ref.signal->Raise(info);
+      Signal *signal = ref.signal.get();
+      signal->Raise(info, !hold_wakes_);
+      if (hold_wakes_ &&
+          std::find(held_wakes_.begin(), held_wakes_.end(), signal) == held_wakes_.end()) {
+        held_wakes_.push_back(signal);
+      }
       ++raised;
     }
   }

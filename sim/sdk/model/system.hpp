@@ -153,11 +153,12 @@ class System {
   uint32_t RaiseLocked(uint32_t position, uint32_t type, const Signal::Info &info);
   // Starts, re-times or pauses the board's clock to match its state.
   void SyncClock(uint32_t position);
-  void ClockTick(uint32_t position, uint64_t epoch);
-  bool ProduceFrame(uint32_t position);
+  void ClockTick(uint32_t position, const FrameClock::Due &due);
+  // `stamp`: the frame's time stamp in fine ticks.
+  bool ProduceFrame(uint32_t position, uint64_t stamp);
   bool ProduceQuickSwitchFrame(uint32_t position);
   // The signals a delivered frame raises.
-  void RaiseFrameEvents(uint32_t position, const FrameSpec &frame);
+  void RaiseFrameEvents(uint32_t position, const FrameSpec &frame, uint64_t stamp);
   void ArmBoard(uint32_t position, Armed mode);
   // Drops the engaged chain when it was broken.
   void CheckEngaged(uint32_t position);
@@ -181,6 +182,10 @@ class System {
   SignalMap signals_;
   QTabTable qtabs_;
   std::condition_variable armed_;  // some board was armed
+  // While the clock hands over a batch of frames, the signals it raised;
+  // their waiters are woken once the batch is in.
+  bool hold_wakes_ = false;
+  std::vector<Signal *> held_wakes_;
   Clocks clocks_;  // by position; last, so it is destroyed while the rest is still there
 };
 

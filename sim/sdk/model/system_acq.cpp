@@ -2,6 +2,8 @@
 // the board and run its DMA, triggers, the frame clock and frame production.
 // A frame is written under the system lock, the lock every QTab free takes,
 // so memory is written only while a live QTab of the engaged chain covers it.
+#include <algorithm>
+
 #include "model/lines.hpp"
 #include "model/system.hpp"
 
@@ -176,7 +178,7 @@ Status System::SoftwareTrigger(uint64_t handle) {
   if (boards_[position].acq.qs.on) {
     ProduceQuickSwitchFrame(position);
   } else if (Triggered(boards_[position])) {
-    ProduceFrame(position);
+    ProduceFrame(position, FineTick());
   }
   return Status::kOk;
 }
@@ -188,14 +190,14 @@ uint32_t System::PulseExternalTrigger(uint32_t position) {
   if (position >= boards_.size()) return 0;
   const Board &board = boards_[position];
   if (!board.trigger.external_connected || !Triggered(board)) return 0;
-  return ProduceFrame(position) ? 1 : 0;
+  return ProduceFrame(position, FineTick()) ? 1 : 0;
 }
 
 uint32_t System::DeliverFrames(uint32_t position, uint32_t count) {
   std::lock_guard lock(mutex_);
   if (position >= boards_.size()) return 0;
   uint32_t produced = 0;
-  while (produced < count && ProduceFrame(position)) ++produced;
+  while (produced < count && ProduceFrame(position, FineTick())) ++produced;
   return produced;
 }
 
@@ -244,8 +246,8 @@ void System::SyncClock(uint32_t position) {
   std::unique_ptr<FrameClock> &clock = clocks_[position];
   if (want) {
     if (!clock) {
-      clock =
-          std::make_unique<FrameClock>([this, position](uint64_t e) { ClockTick(position, e); });
+      clock = std::make_unique<FrameClock>(
+          [this, position](const FrameClock::Due &due) { ClockTick(position, due); });
     }
     clock->Run(rate, acq.clock_epoch);
   } else if (clock) {
@@ -253,17 +255,32 @@ void System::SyncClock(uint32_t position) {
   }
 }
 
-void System::ClockTick(uint32_t position, uint64_t epoch) {
-  std::lock_guard lock(mutex_);
-  if (position >= boards_.size()) return;
-  const Acquisition &acq = boards_[position].acq;
-  if (acq.clock_running && acq.clock_epoch == epoch) ProduceFrame(position);
+// The due frames are produced one by one, each checked against the epoch:
+// the frame that ends a snap stops the batch. Waiters wake once a part of
+// the batch is in, not once a frame; the lock is let go between parts so a
+// long batch does not hold up the application's calls.
+void System::ClockTick(uint32_t position, const FrameClock::Due &due) {
+  constexpr uint64_t kFramesPerHold = 32;
+  bool current = true;
+  for (uint64_t i = 0; current && i < due.count;) {
+    std::lock_guard lock(mutex_);
+    hold_wakes_ = true;
+    for (const uint64_t end = std::min(due.count, i + kFramesPerHold); i < end; ++i) {
+      current = position < boards_.size() && boards_[position].acq.clock_running &&
+                boards_[position].acq.clock_epoch == due.epoch;
+      if (!current) break;
+      ProduceFrame(position, due.StampUs(i));
+    }
+    hold_wakes_ = false;
+    for (Signal *signal : held_wakes_) signal->Wake();
+    held_wakes_.clear();
+  }
 }
 
 // A frame is taken only while acquisition is armed, the DMA engine runs into
 // an engaged chain and the camera is connected; otherwise the camera's frame
 // passes the board unseen.
-bool System::ProduceFrame(uint32_t position) {
+bool System::ProduceFrame(uint32_t position, uint64_t stamp) {
   Board &board = boards_[position];
   Acquisition &acq = board.acq;
   // In Quick Switch mode only the frames the plug-in names are taken.
@@ -278,16 +295,16 @@ bool System::ProduceFrame(uint32_t position) {
   acq.position = static_cast<uint32_t>((acq.position + 1) % chain->size());
 
   const FrameSpec frame = TakeFrame(board, qtab->format);
-  WriteFrame(*qtab, frame);
+  WriteFrame(*qtab, frame, board.pattern_rows);
   FinishFrame(board, frame);
-  RaiseFrameEvents(position, frame);
+  RaiseFrameEvents(position, frame, stamp);
   SyncClock(position);  // a snap has ended
   return true;
 }
 
-void System::RaiseFrameEvents(uint32_t position, const FrameSpec &frame) {
+void System::RaiseFrameEvents(uint32_t position, const FrameSpec &frame, uint64_t stamp) {
   const Board &board = boards_[position];
-  const Signal::Info info{frame.lines, FineTick()};
+  const Signal::Info info{frame.lines, stamp};
   const uint32_t family = board.config.family;
   RaiseLocked(position, family == kFamilyGn2 ? kSignalGn2Exposure : kSignalExposure, info);
   const bool fields = family == kFamilyRaven && board.CurrentCamera().interlace == 2;

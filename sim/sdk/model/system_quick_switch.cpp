@@ -83,10 +83,10 @@ bool System::ProduceQuickSwitchFrame(uint32_t position) {
   frame.window.width = std::min(window.width, camera.width);
   frame.lines = std::min(window.height, camera.height);
   frame.pixel = PixelFormatOf(camera, qtab->format);
-  WriteFrame(*qtab, frame);
+  WriteFrame(*qtab, frame, board.pattern_rows);
   ++acq.qs.frames;
   FinishFrame(board, frame);
-  RaiseFrameEvents(position, frame);
+  RaiseFrameEvents(position, frame, FineTick());
   return true;
 }
 
