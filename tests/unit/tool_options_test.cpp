@@ -218,10 +218,10 @@ TEST(ToolOptions, BadParameterOperations) {
   EXPECT_EQ(BuildError({"param", "--set", "grab_timeout=i:1.5"}),
             "--set grab_timeout: '1.5' is not an integer");
   EXPECT_EQ(BuildError({"param"}),
-            "param: nothing to do (give --set NAME=VALUE or --get NAME, or 'param list')");
+            "nothing to do (give --set NAME=VALUE or --get NAME, or 'param list')");
   EXPECT_EQ(BuildError({"param", "list", "--get", "x"}), "param list: takes no --set or --get");
-  EXPECT_EQ(BuildError({"param", "lst"}), "param: unexpected argument 'lst'");
-  EXPECT_EQ(BuildError({"grab", "now"}), "grab: unexpected argument 'now'");
+  EXPECT_EQ(BuildError({"param", "lst"}), "unexpected argument 'lst'");
+  EXPECT_EQ(BuildError({"grab", "now"}), "unexpected argument 'now'");
 }
 
 }  // namespace

@@ -267,7 +267,6 @@ bool IsOpenOption(std::string_view name) {
 bool BuildOptions(const CommandLine &line, Options *options, std::string *error) {
   *options = Options{};
   options->command = line.command;
-  const std::string_view command = CommandName(line.command);
   bool max_age_given = false;
   bool pulse_rate_given = false;
   for (const OptionUse &use : line.options) {
@@ -302,11 +301,11 @@ bool BuildOptions(const CommandLine &line, Options *options, std::string *error)
       return false;
     }
   } else if (!line.arguments.empty()) {
-    *error = std::string(command) + ": unexpected argument " + Quoted(line.arguments[0]);
+    *error = "unexpected argument " + Quoted(line.arguments[0]);
     return false;
   }
   if (line.command == Command::kParam && options->ops.empty() && !options->list_params) {
-    *error = "param: nothing to do (give --set NAME=VALUE or --get NAME, or 'param list')";
+    *error = "nothing to do (give --set NAME=VALUE or --get NAME, or 'param list')";
     return false;
   }
   if (options->list_params && (!options->ops.empty())) {
