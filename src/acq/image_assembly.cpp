@@ -53,17 +53,6 @@ Layout LayoutOf(const TFgInstance &fginst, bool single_image) {
   return {BYTE_IMAGE, 3, 3, 1, bits};
 }
 
-void SetTime(Timage &image, const os::LocalTime &t) {
-  image.msec = t.millisecond;
-  image.sec = t.second;
-  image.min = t.minute;
-  image.hour = t.hour;
-  image.day = t.day;
-  image.yday = t.day_of_year;
-  image.mon = t.month;
-  image.year = t.year;
-}
-
 uint8_t *Data(const Timage &image) {
   return image.kind == UINT2_IMAGE ? reinterpret_cast<uint8_t *>(image.pixel.u.p) : image.pixel.b;
 }
@@ -147,6 +136,17 @@ void HandBack(InstanceRecord &inst) {
 
 }  // namespace
 
+void SetImageTime(Timage &image, const os::LocalTime &t) {
+  image.msec = t.millisecond;
+  image.sec = t.second;
+  image.min = t.minute;
+  image.hour = t.hour;
+  image.day = t.day;
+  image.yday = t.day_of_year;
+  image.mon = t.month;
+  image.year = t.year;
+}
+
 // currInst and readBuffer keep the names the host's call texts show.
 Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *num_image,
                     uint32_t readBuffer) {
@@ -206,7 +206,7 @@ Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, in
     // clang-format on
     if (made != FG_OK) return made;
     if (layout.kind == UINT2_IMAGE) image[0].pixel.u.num_bits = static_cast<int8_t>(layout.bits);
-    SetTime(image[0], time);
+    SetImageTime(image[0], time);
     *num_image = 1;
   } else {
     // The host's variable 64 is held at 0 while the images are created.
@@ -225,7 +225,7 @@ Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, in
     for (int32_t k = 0; k < layout.images && made == FG_OK; ++k) {
       made =
           HOST_CALL(TNewImage(proc_id, &image[k], layout.kind, fginst->image_width, image_height));
-      if (made == FG_OK) SetTime(image[k], time);
+      if (made == FG_OK) SetImageTime(image[k], time);
     }
     // clang-format off
     const Terr restored = HOST_CALL(TAccessGlVar(proc_id,64,0,((void *)0),(double)save,(char *)((void *)0),(Tkey)((void *)0),0));

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "platform/os.hpp"
 #include "tarvel.h"
 
 namespace grabline {
@@ -13,5 +14,8 @@ namespace grabline {
 // In continuous grabbing the buffer is handed back to the ring at the end.
 Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *num_image,
                     uint32_t read_buffer);
+
+// Stamps an image with the local time of its frame.
+void SetImageTime(Timage &image, const os::LocalTime &t);
 
 }  // namespace grabline

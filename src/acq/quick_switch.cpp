@@ -9,9 +9,11 @@
 #include <cstring>
 
 #include "acq/grab_lock.hpp"
+#include "acq/image_assembly.hpp"
 #include "acq/restart.hpp"
 #include "board/buffer_ring.hpp"
 #include "board/family.hpp"
+#include "board/host_arrays.hpp"
 #include "platform/os.hpp"
 #include "plugin/error_report.hpp"
 #include "plugin/host_call.hpp"
@@ -32,31 +34,6 @@ constexpr uint32_t kSoftwareTrigger = 1;
 constexpr uint32_t kTriggerPulse = 17;
 constexpr uint64_t kMaxQTabBytes = 0xFFFFFFFFull;
 
-// The field is taken by reference: it is read only once the allocation
-// beside it in the argument list has filled it.
-template <typename T>
-Terr ZeroFill(Terr result, T *const &array, uint32_t n) {
-  if (result == FG_OK) std::memset(static_cast<void *>(array), 0, uint64_t{n} * sizeof(T));
-  return result;
-}
-
-#define QS_ALLOC_ARRAY(proc, field, n) \
-  ZeroFill(HOST_ALLOC(proc, uint64_t{n} * sizeof *(field), &(field)), (field), (n))
-
-#define QS_FREE(proc, field)                       \
-  do {                                             \
-    if ((field) != nullptr) {                      \
-      const Terr freed = HOST_FREE(proc, (field)); \
-      (field) = nullptr;                           \
-      if (freed != FG_OK) return freed;            \
-    }                                              \
-  } while (0)
-
-void *AlignedStart(void *allocation) {
-  const auto address = reinterpret_cast<uintptr_t>(allocation);
-  return reinterpret_cast<void *>((address + kBufferAlignment) & ~(kBufferAlignment - 1));
-}
-
 uint32_t PixelFormat(const InstanceRecord &inst) { return inst.alternate_depth != 0 ? 4 : 3; }
 
 // Frees every region ring and the signal, each piece only when present; a
@@ -71,18 +48,18 @@ Terr ReleaseRegions(Tproc_handle proc_id, InstanceRecord &inst) {
         roi.qtab_ptr[i] = nullptr;
       }
       if (roi.frame_buffer != nullptr) roi.frame_buffer[i] = nullptr;
-      if (roi.buffer_orig != nullptr) QS_FREE(proc_id, roi.buffer_orig[i]);
+      if (roi.buffer_orig != nullptr) FREE_ARRAY(proc_id, roi.buffer_orig[i]);
     }
-    QS_FREE(proc_id, roi.frame_buffer);
-    QS_FREE(proc_id, roi.buffer_orig);
-    QS_FREE(proc_id, roi.qtab);
-    QS_FREE(proc_id, roi.qtab_ptr);
+    FREE_ARRAY(proc_id, roi.frame_buffer);
+    FREE_ARRAY(proc_id, roi.buffer_orig);
+    FREE_ARRAY(proc_id, roi.qtab);
+    FREE_ARRAY(proc_id, roi.qtab_ptr);
     roi.buffers = 0;
     roi.buffer_index = 0;
   }
   if (inst.QSSignal != nullptr) {
     if (inst.QSSignal->impl != nullptr) CiSignalFree(board, inst.QSSignal);
-    QS_FREE(proc_id, inst.QSSignal);
+    FREE_ARRAY(proc_id, inst.QSSignal);
   }
   return FG_OK;
 }
@@ -99,10 +76,10 @@ Terr BuildRegion(Tproc_handle proc_id, InstanceRecord &inst, CiCam camera, Quick
   Bd board = inst.board->handle;
   roi.buffers = numBuffers;
   Terr result = FG_OK;
-  if ((result = QS_ALLOC_ARRAY(proc_id, roi.frame_buffer, numBuffers)) != FG_OK) return result;
-  if ((result = QS_ALLOC_ARRAY(proc_id, roi.buffer_orig, numBuffers)) != FG_OK) return result;
-  if ((result = QS_ALLOC_ARRAY(proc_id, roi.qtab, numBuffers)) != FG_OK) return result;
-  if ((result = QS_ALLOC_ARRAY(proc_id, roi.qtab_ptr, numBuffers)) != FG_OK) return result;
+  if ((result = ALLOC_ARRAY(proc_id, roi.frame_buffer, numBuffers)) != FG_OK) return result;
+  if ((result = ALLOC_ARRAY(proc_id, roi.buffer_orig, numBuffers)) != FG_OK) return result;
+  if ((result = ALLOC_ARRAY(proc_id, roi.qtab, numBuffers)) != FG_OK) return result;
+  if ((result = ALLOC_ARRAY(proc_id, roi.qtab_ptr, numBuffers)) != FG_OK) return result;
 
   state.region_changed = true;
   if (SdkCheck(board, &inst, CiAqFrameSize(board, roi.width, roi.height, 0)) != 0) {
@@ -182,17 +159,6 @@ Terr Build(Tproc_handle proc_id, InstanceRecord &inst, uint32_t numBuffers, Setu
     return FG_ERR_BOARD;
   }
   return FG_OK;
-}
-
-void SetTime(Timage &image, const os::LocalTime &t) {
-  image.msec = t.millisecond;
-  image.sec = t.second;
-  image.min = t.minute;
-  image.hour = t.hour;
-  image.day = t.day;
-  image.yday = t.day_of_year;
-  image.mon = t.month;
-  image.year = t.year;
 }
 
 }  // namespace
@@ -320,7 +286,7 @@ Terr QSGrab(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *n
   if (made != FG_OK) return made;
   if (type == UINT2_IMAGE) image[0].pixel.u.num_bits = static_cast<int8_t>(bits);
   const int64_t stamp = inst.last_frame_time_ms.load();
-  SetTime(image[0], os::LocalTimeAt(stamp != 0 ? stamp : os::NowMs()));
+  SetImageTime(image[0], os::LocalTimeAt(stamp != 0 ? stamp : os::NowMs()));
   *num_image = 1;
   roi.buffer_index = i + 1 >= roi.buffers ? 0 : i + 1;
   return FG_OK;

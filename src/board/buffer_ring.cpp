@@ -5,38 +5,13 @@
 
 #include "acq/restart.hpp"
 #include "board/family.hpp"
+#include "board/host_arrays.hpp"
 #include "plugin/error_report.hpp"
 #include "plugin/host_call.hpp"
 #include "plugin/instance_table.hpp"
 
 namespace grabline {
 namespace {
-
-// The field is taken by reference: its value is read only once the
-// allocation beside it in the argument list has filled it.
-template <typename T>
-Terr ZeroFill(Terr result, T *const &array, uint32_t n) {
-  if (result == FG_OK) std::memset(static_cast<void *>(array), 0, uint64_t{n} * sizeof(T));
-  return result;
-}
-
-// Allocates a zero-filled per-buffer array; the host sees the field's name.
-#define ALLOC_ARRAY(proc, field, n) \
-  ZeroFill(HOST_ALLOC(proc, uint64_t{n} * sizeof *(field), &(field)), (field), (n))
-
-#define FREE_ARRAY(proc, field)                     \
-  do {                                              \
-    if ((field) != nullptr) {                       \
-      const Terr freed = HOST_FREE(proc, (field));  \
-      (field) = nullptr;                            \
-      if (freed != FG_OK) return freed;             \
-    }                                               \
-  } while (0)
-
-void *AlignedStart(void *allocation) {
-  const auto address = reinterpret_cast<uintptr_t>(allocation);
-  return reinterpret_cast<void *>((address + kBufferAlignment) & ~(kBufferAlignment - 1));
-}
 
 // One buffer of `size` bytes, page aligned inside its allocation.
 Terr AllocBuffer(Tproc_handle proc_id, uint64_t size, void **orig, void **aligned) {
@@ -90,7 +65,8 @@ Terr FreeBoardRing(Tproc_handle proc_id, InstanceRecord &inst) {
   BoardInfo &board = *inst.board;
   if (board.BoardBufferOrig != nullptr && board.BoardFrameBuffer != nullptr) {
     for (uint32_t i = 0; i < board.board_buffer_count; ++i) {
-      const Terr result = FreeBuffer(proc_id, &board.BoardBufferOrig[i], &board.BoardFrameBuffer[i]);
+      const Terr result =
+          FreeBuffer(proc_id, &board.BoardBufferOrig[i], &board.BoardFrameBuffer[i]);
       if (result != FG_OK) return result;
     }
   }
@@ -105,7 +81,8 @@ Terr FreeRingBuffers(Tproc_handle proc_id, InstanceRecord &inst) {
   FreeQTabs(inst);
   if (inst.FrameBuf30BitOrig != nullptr && inst.FrameBuffer30Bit != nullptr) {
     for (uint32_t i = 0; i < inst.numBuffers; ++i) {
-      const Terr result = FreeBuffer(proc_id, &inst.FrameBuf30BitOrig[i], &inst.FrameBuffer30Bit[i]);
+      const Terr result =
+          FreeBuffer(proc_id, &inst.FrameBuf30BitOrig[i], &inst.FrameBuffer30Bit[i]);
       if (result != FG_OK) return result;
     }
   }
@@ -214,7 +191,8 @@ Terr AllocRingBuffers(Tproc_handle proc_id, InstanceRecord &inst, uint32_t n) {
   board.board_buffer_count = n;
   board.board_buffer_size = inst.sizeBuffer;
   for (uint32_t i = 0; i < n; ++i) {
-    r = AllocBuffer(proc_id, inst.sizeBuffer, &board.BoardBufferOrig[i], &board.BoardFrameBuffer[i]);
+    r = AllocBuffer(proc_id, inst.sizeBuffer, &board.BoardBufferOrig[i],
+                    &board.BoardFrameBuffer[i]);
     if (r != FG_OK) return r;
     inst.InstFrameBuffer[i] = board.BoardFrameBuffer[i];
   }
@@ -330,11 +308,11 @@ Terr SetUpBoard(TFgInstance *fginst, uint64_t size, uint32_t i) {
 
   inst.QtabPtrArray[i] = &inst.QtabArray[i];
   const uint32_t dest_kind = IsRoadRunnerOrR64(inst) ? 2 : 3;
-  if (SdkCheck(board, &inst,
-               CiRelQTabCreate(board, camera, inst.InstFrameBuffer[i], static_cast<uint32_t>(size),
-                               static_cast<int32_t>(inst.dma_direction * pitch),
-                               inst.QtabPtrArray[i], format, inst.lut_type == 3 ? 4 : 0,
-                               inst.lut_type, dest_kind, 0)) != 0) {
+  if (SdkCheck(
+          board, &inst,
+          CiRelQTabCreate(board, camera, inst.InstFrameBuffer[i], static_cast<uint32_t>(size),
+                          static_cast<int32_t>(inst.dma_direction * pitch), inst.QtabPtrArray[i],
+                          format, inst.lut_type == 3 ? 4 : 0, inst.lut_type, dest_kind, 0)) != 0) {
     PrintError("Initialization error: CiRelQTabCreate() failed");
     inst.QtabPtrArray[i] = nullptr;
     return FG_ERR_BOARD;
