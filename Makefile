@@ -1,5 +1,5 @@
 # The user's commands. Each sets up what it needs (packages, configuration).
-.PHONY: all deps run test tsan bench clean format
+.PHONY: all deps run test tsan bench clean format fuzz soak
 
 all: test
 
@@ -15,6 +15,9 @@ build/asan/build.ninja: | deps
 build/tsan/build.ninja: | deps
 	cmake --preset tsan
 
+build/fuzz/build.ninja: | deps
+	cmake --preset fuzz
+
 # Release build, then the main job: grab from the simulated default board.
 run: build/release/build.ninja
 	cmake --build --preset release
@@ -29,6 +32,23 @@ test: build/asan/build.ninja
 tsan: build/tsan/build.ninja
 	cmake --build --preset tsan
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --preset tsan
+
+# Each libFuzzer target for FUZZ_SECONDS seconds from its checked-in corpus;
+# a crash, leak, time-out or sanitizer report fails the target.
+FUZZ_SECONDS ?= 60
+fuzz: build/fuzz/build.ninja
+	cmake --build --preset fuzz
+	./fuzz/run_fuzzers.sh build/fuzz $(FUZZ_SECONDS)
+
+# The soak run of the three builds under AddressSanitizer + UBSan (it checks
+# memory errors over hours as well as growth), SOAK_SECONDS split between them.
+SOAK_SECONDS ?= 600
+soak: build/asan/build.ninja
+	cmake --build --preset asan --target grabline_soak_standard grabline_soak_xl grabline_soak_par
+	for f in standard xl par; do \
+	  TARVEL_PLUGIN_PATH=build/asan/lib build/asan/bin/grabline_soak_$$f \
+	    --seconds $$(( $(SOAK_SECONDS) / 3 )) || exit 1; \
+	done
 
 bench: build/release/build.ninja
 	cmake --build --preset release

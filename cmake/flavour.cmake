@@ -40,14 +40,20 @@ function(grabline_flavour flavour)
   add_library(${F_PLUGIN} SHARED $<TARGET_OBJECTS:${core}>)
   target_link_libraries(${F_PLUGIN} PRIVATE ${core})
   target_link_options(${F_PLUGIN} PRIVATE
-    -Wl,--version-script=${CMAKE_SOURCE_DIR}/src/plugin/exports.map -Wl,-Bsymbolic
-    -Wl,--no-undefined)
+    -Wl,--version-script=${CMAKE_SOURCE_DIR}/src/plugin/exports.map -Wl,-Bsymbolic)
+  # clang links the sanitizer runtimes into executables only: a shared library
+  # then leaves their symbols to the executable that loads it.
+  if(NOT GRABLINE_FUZZ)
+    target_link_options(${F_PLUGIN} PRIVATE -Wl,--no-undefined)
+  endif()
   set_target_properties(${F_PLUGIN} PROPERTIES LINK_DEPENDS
                         ${CMAKE_SOURCE_DIR}/src/plugin/exports.map)
 
   # ---- tests -------------------------------------------------------------------------
   if(GRABLINE_TESTS)
     file(GLOB_RECURSE test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*.cpp)
+    # The soak run is a program of its own, not a test suite.
+    list(FILTER test_sources EXCLUDE REGEX "/tests/soak/")
     set(tests tests_${flavour})
     add_executable(${tests} ${test_sources})
     target_include_directories(${tests} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
@@ -61,5 +67,18 @@ function(grabline_flavour flavour)
       PROPERTIES LABELS ${flavour}
                  ENVIRONMENT "TARVEL_PLUGIN_PATH=${CMAKE_LIBRARY_OUTPUT_DIRECTORY}"
       DISCOVERY_TIMEOUT 60)
+
+    # The soak run: open-grab-close cycles for as long as asked; a short run
+    # is part of the tests.
+    set(soak grabline_soak_${flavour})
+    add_executable(${soak} ${CMAKE_SOURCE_DIR}/tests/soak/soak_main.cpp)
+    target_include_directories(${soak} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${soak} PRIVATE ${F_HOST} ${F_SDK} Threads::Threads)
+    target_compile_definitions(${soak} PRIVATE GRABLINE_PLUGIN_NAME="${F_PLUGIN}"
+                               GRABLINE_BUILD_${FLAVOUR})
+    add_dependencies(${soak} ${F_PLUGIN})
+    add_test(NAME ${flavour}.SoakShort COMMAND ${soak} --seconds 7)
+    set_tests_properties(${flavour}.SoakShort PROPERTIES LABELS ${flavour} TIMEOUT 120
+      ENVIRONMENT "TARVEL_PLUGIN_PATH=${CMAKE_LIBRARY_OUTPUT_DIRECTORY}")
   endif()
 endfunction()

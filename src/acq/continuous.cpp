@@ -291,9 +291,11 @@ Terr DisableContinuousGrabbing(TFgInstance *fginst) {
     uint32_t expected = 1;
     inst.cg_startup_state.compare_exchange_strong(expected, 2);
     Bd board = inst.board->handle;
-    CiSignalCancel(board, AcquisitionSignal(inst));
+    // A refused cancel is repeated: the worker would otherwise wait out its time-out.
+    bool cancelled = CiSignalCancel(board, AcquisitionSignal(inst)) == 0;
     uint32_t polls = 0, code = 0;
     while (os::GetExitCodeThread(inst.cg_thread, &code) && code == os::kStillActive) {
+      if (!cancelled) cancelled = CiSignalCancel(board, AcquisitionSignal(inst)) == 0;
       os::Sleep(10);
       ++polls;
     }
@@ -336,19 +338,25 @@ Terr WaitNextBufferContinuous(Tproc_handle, TFgInstance *fginst, uint32_t *index
     PrintError("CGRunning or CGOBMAbort.");
     return FG_ERR_GRAB;
   }
-  UnlockCancelMutex(currInst);
+  // A refused unlock is the grab's failure, not something to wait past.
+  Terr result = UnlockCancelMutex(currInst);
+  if (result != FG_OK) return result;
   const os::WaitResult waited = os::WaitSemaphore(inst.cg_semaphore, inst.grab_timeout);
-  LockCancelMutex(currInst);
+  result = LockCancelMutex(currInst);
   if (waited != os::WaitResult::kSignalled) {
     PrintError("Timed out waiting for new image to be acquired.");
-    return FG_ERR_GRAB;
+    return result != FG_OK ? result : FG_ERR_GRAB;
   }
-  // The list mutex comes before the cancel mutex, as the worker takes it.
-  UnlockCancelMutex(currInst);
+  // The list mutex comes before the cancel mutex, as the worker takes it. The
+  // count of the frame taken from the semaphore is settled whatever the host says.
+  const bool held = result == FG_OK;
+  const Terr unlocked = held ? UnlockCancelMutex(currInst) : FG_OK;
   os::LockMutex(g_cg_list_mutex, os::kInfinite);
-  LockCancelMutex(currInst);
+  if (held) result = LockCancelMutex(currInst);
   --inst.frames_pending;
   os::UnlockMutex(g_cg_list_mutex);
+  if (result != FG_OK) return result;
+  if (unlocked != FG_OK) return unlocked;
   state = inst.cg_state;
   if (state != CGRunning && state != CGOBMAbort) {
     PrintError("!CGRunning and !CGOBMAbort.");

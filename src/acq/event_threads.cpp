@@ -150,9 +150,14 @@ uint32_t OverflowThread(void *arg) {
 
 void StopThread(Bd board, CiSIGNAL *signal, os::Thread **thread) {
   if (*thread == nullptr) return;
-  CiSignalCancel(board, signal);
+  // A cancel the SDK refused never wakes the thread: repeat it while polling,
+  // or close would wait for ever. One accepted cancel also ends the next wait.
+  bool cancelled = CiSignalCancel(board, signal) == 0;
   uint32_t code = 0;
-  while (os::GetExitCodeThread(*thread, &code) && code == os::kStillActive) os::Sleep(10);
+  while (os::GetExitCodeThread(*thread, &code) && code == os::kStillActive) {
+    if (!cancelled) cancelled = CiSignalCancel(board, signal) == 0;
+    os::Sleep(10);
+  }
   os::CloseThread(*thread);
   *thread = nullptr;
 }

@@ -66,10 +66,15 @@ void ResetAfterFailure(const Snap &s) {
   RestartAcquisition(s.fginst, kRestartRearm);
 }
 
+// Not an SDK wait result: the wait was not entered.
+constexpr uint32_t kWaitNotEntered = 0xFFFFFFFFu;
+
 // One wait on the grab signal with the cancel mutex released.
 uint32_t WaitSignal(const Snap &s, InstanceRecord *currInst) {
+  // A refused unlock must not pass for a wait: the grab would return success
+  // with the refusal unseen. It counts as a failed wait.
+  if (UnlockCancelMutex(currInst) != FG_OK) return kWaitNotEntered;
   s.inst.grab_waiting = 1;
-  UnlockCancelMutex(currInst);
   uint32_t result = CiSignalWait(s.board, &s.inst.grab_signal, s.inst.grab_timeout, nullptr);
   if (result == 0 && s.twice) {
     result = CiSignalWait(s.board, &s.inst.grab_signal, s.inst.grab_timeout, nullptr);
@@ -231,6 +236,8 @@ Terr WaitNextBufferSnap(TFgInstance *fginst, uint32_t *index) {
 }
 
 Terr WaitNextBuffer(Tproc_handle proc_id, TFgInstance *fginst, uint32_t *index) {
+  // A ring whose re-creation failed has missing buffers: nothing to grab into.
+  if (CurrInst(fginst)->ring_incomplete != 0) return FG_ERR_BUFFER_ALLOC;
   if (CurrInst(fginst)->continuous_grabbing != 0) {
     return WaitNextBufferContinuous(proc_id, fginst, index);
   }

@@ -215,7 +215,7 @@ Terr ChangeNumBuffers(Tproc_handle proc_id, TFgInstance *fginst, uint32_t count,
   InstanceRecord *inst_ptr = CurrInst(fginst);
   if (inst_ptr == nullptr || inst_ptr->board == nullptr) return FG_ERR_BOARD;
   InstanceRecord &inst = *inst_ptr;
-  if (inst.numBuffers == count && force == 0) return FG_OK;
+  if (inst.numBuffers == count && force == 0 && inst.ring_incomplete == 0) return FG_OK;
   if (count == 0) return FG_ERR_PARAM_VALUE;
   Bd board = inst.board->handle;
 
@@ -237,6 +237,7 @@ Terr ChangeNumBuffers(Tproc_handle proc_id, TFgInstance *fginst, uint32_t count,
     inst.numBuffers = 0;
   }
 
+  inst.ring_incomplete = 1;
   Terr r = AllocRingArrays(proc_id, inst, count);
   // From here on the records reference what was made, so a later failure is
   // cleaned up by the next ring change or by close.
@@ -279,6 +280,7 @@ Terr ChangeNumBuffers(Tproc_handle proc_id, TFgInstance *fginst, uint32_t count,
     BFRegPoke(board, kProfile.reg.gn2_link_mode, full_speed == 1 ? 0 : 1);
   }
   inst.numBuffers = count;
+  inst.ring_incomplete = 0;
   return FG_OK;
 }
 

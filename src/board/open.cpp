@@ -106,10 +106,12 @@ Terr FindBoard(InstanceRecord &inst, std::string_view device, const uint32_t (&c
 void SetOpenValues(InstanceRecord &inst) {
   const uint32_t index = inst.instance_index;
   BoardInfo *board = inst.board;
+  const TpMutex leftover = inst.cancel_mutex;  // a destroy the host refused at the last close
   std::destroy_at(&inst);
   std::construct_at(&inst);
   inst.instance_index = index;
   inst.board = board;
+  inst.cancel_mutex = leftover;
 }
 
 // Bits per channel and channel count the colour space and camera depth give.
@@ -398,7 +400,13 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
       IsRoadRunner(inst) && BFIsCL(handle) == 0 ? 3 : (IsRoadRunner(inst) || IsRaven(inst)) ? 6 : 7;
   inst.gp_out_state = outputs & ((1u << lines) - 1);
 
-  // 22. The instance mutex; the instance now counts as open.
+  // 22. The instance mutex; the instance now counts as open. A mutex whose
+  // destroy the host refused at the last close is tried once more, then let go
+  // either way: forgetting it unasked would leak it at every such close.
+  if (inst.cancel_mutex != nullptr) {
+    HOST_CALL(TpThreadMutexDestroy(&inst.cancel_mutex));
+    inst.cancel_mutex = nullptr;
+  }
   result = HOST_CALL(TpThreadMutexInit(&inst.cancel_mutex));
   if (result != FG_OK) return release(result);
   ++g_open_instances;

@@ -83,6 +83,7 @@ struct InstanceRecord {
   uint32_t numBuffers = 0;
   uint8_t own_ring = 0;
   uint8_t in_board_ring = 0;  // counted among the board's ring users
+  uint8_t ring_incomplete = 0;  // the last ring change failed part-way: rebuild, never reuse
   uint64_t sizeBuffer = 0;
   uint64_t sizeBuffer30Bit = 0;
   uint8_t volatile_mode = 0;  // the parameter 'volatile'
@@ -93,7 +94,7 @@ struct InstanceRecord {
   // The GN2 trigger register's value while software_trigger has taken it
   // over; -1 while nothing is saved (64 bits: every register value fits).
   int64_t gn2_trigger_saved = -1;
-  uint32_t grab_timeout = 0;
+  std::atomic<uint32_t> grab_timeout{0};  // read by a waiting grab while a parameter set writes it
   std::atomic<uint8_t> continuous_grabbing{0};
   std::atomic<uint8_t> show_error_dlg{1};
   uint8_t resnap = 0;

@@ -47,7 +47,7 @@ void ClosePort(InstanceRecord &inst) {
 
 // The board's serial index: the configured devices with a serial port that
 // come before it in the sorted device list.
-Terr PortIndex(Bd board, uint32_t *index) {
+[[maybe_unused]] Terr PortIndex(Bd board, uint32_t *index) {
   BFCFG_BOARD record{};
   if (BFGetCfgBoardVFO(board, &record) != BF_OK) return FG_ERR_SERIAL_INIT;
   BFCFG_DEVICE *list = nullptr;
@@ -63,7 +63,8 @@ Terr PortIndex(Bd board, uint32_t *index) {
     }
     if (device->has_serial != 0) ++count;
   }
-  BFFreeCfgDevices(list);
+  // A refused free would lose the list for good: one more try.
+  if (BFFreeCfgDevices(list) != BF_OK) BFFreeCfgDevices(list);
   // A board missing from the list has no index; any count would name another board's port.
   if (!found) return FG_ERR_SERIAL_INIT;
   *index = count;

@@ -13,6 +13,8 @@ Terr SetContinuousGrabbing(SetCall &call) {
   bool on = false;
   const Terr result = ReadFlag(call.first(), "enable", "disable", &on);
   if (result != FG_OK) return result;
+  // The worker fills every buffer of the ring; a ring whose re-creation failed lacks some.
+  if (on && call.inst->ring_incomplete != 0) return FG_ERR_BUFFER_ALLOC;
   return on ? EnableContinuousGrabbing(call.fginst) : DisableContinuousGrabbing(call.fginst);
 }
 

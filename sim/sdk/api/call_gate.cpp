@@ -23,6 +23,9 @@ struct GateState {
   std::map<std::string, uint64_t, std::less<>> counts;
   std::map<std::string, std::vector<Fault>, std::less<>> faults;
   std::deque<Call> recorded;
+  uint64_t total = 0;         // calls of every function together
+  uint64_t any_fault_at = 0;  // the total the failing call will have, 0 none
+  uint32_t any_fault_code = 0;
 };
 
 GateState &TheGate() {
@@ -44,6 +47,10 @@ std::optional<uint32_t> EnterCall(std::string_view function) {
   GateState &gate = TheGate();
   std::lock_guard lock(gate.mutex);
   uint64_t count = ++CountLocked(gate, function);
+  if (++gate.total == gate.any_fault_at) {
+    gate.any_fault_at = 0;
+    return gate.any_fault_code;
+  }
   auto it = gate.faults.find(function);
   if (it == gate.faults.end()) return std::nullopt;
   std::vector<Fault> &faults = it->second;
@@ -75,9 +82,23 @@ void InjectFault(std::string_view function, uint32_t nth, uint32_t code) {
   gate.faults[std::string(function)].push_back(Fault{now + nth, code});
 }
 
+void InjectAnyFault(uint32_t nth, uint32_t code) {
+  GateState &gate = TheGate();
+  std::lock_guard lock(gate.mutex);
+  gate.any_fault_at = nth == 0 ? 0 : gate.total + nth;
+  gate.any_fault_code = code;
+}
+
 void ClearInjectedFaults() {
   std::lock_guard lock(TheGate().mutex);
   TheGate().faults.clear();
+  TheGate().any_fault_at = 0;
+}
+
+uint64_t TotalCount() {
+  GateState &gate = TheGate();
+  std::lock_guard lock(gate.mutex);
+  return gate.total;
 }
 
 uint64_t CountOf(std::string_view function) {
@@ -91,7 +112,9 @@ void ClearCallCounts() {
   GateState &gate = TheGate();
   std::lock_guard lock(gate.mutex);
   gate.counts.clear();
+  gate.total = 0;
   gate.faults.clear();  // their targets were counted from the old counts
+  gate.any_fault_at = 0;
 }
 
 void SetRecording(bool on) { recording.store(on, std::memory_order_relaxed); }

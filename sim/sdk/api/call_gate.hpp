@@ -40,8 +40,11 @@ void GateVoid(std::string_view function, std::initializer_list<uint64_t> args, B
 
 // Control side.
 void InjectFault(std::string_view function, uint32_t nth, uint32_t code);
+// The nth call from now of any function fails with `code`; 0 disarms.
+void InjectAnyFault(uint32_t nth, uint32_t code);
 void ClearInjectedFaults();
 uint64_t CountOf(std::string_view function);
+uint64_t TotalCount();
 void ClearCallCounts();
 void SetRecording(bool on);
 std::vector<Call> TakeRecordedCalls();

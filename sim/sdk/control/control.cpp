@@ -140,7 +140,11 @@ void FailCall(std::string_view function, uint32_t nth, uint32_t code) {
   api::InjectFault(function, nth, code);
 }
 
+void FailAnyCall(uint32_t nth, uint32_t code) { api::InjectAnyFault(nth, code); }
+
 void ClearFaults() { api::ClearInjectedFaults(); }
+
+uint64_t TotalCallCount() { return api::TotalCount(); }
 
 uint64_t CallCount(std::string_view function) { return api::CountOf(function); }
 

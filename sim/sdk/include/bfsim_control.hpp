@@ -315,9 +315,16 @@ void SetSdkBuild(uint32_t build);
 // The `nth` call (1 = the next one) of the SDK function `function`, counted
 // from now, returns `code` without doing anything; later calls behave again.
 void FailCall(std::string_view function, uint32_t nth, uint32_t code);
+// The `nth` SDK call from now, whichever function it is, returns `code`
+// without doing anything (a void function just does nothing); 0 disarms.
+// One such fault is armed at a time; ClearFaults and Reset() disarm it too.
+void FailAnyCall(uint32_t nth, uint32_t code);
 void ClearFaults();
 // Calls of each SDK function since the last Reset().
 uint64_t CallCount(std::string_view function);
+// Calls of all SDK functions together since the last Reset(): run a scenario
+// once and the difference is how many failure points it reaches.
+uint64_t TotalCallCount();
 
 // ---- logs ----------------------------------------------------------------------
 struct Call {
