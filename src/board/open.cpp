@@ -46,6 +46,19 @@ void CopyTo(char *field, size_t size, const char *text) {
   field[length] = '\0';
 }
 
+// The record of a board another open instance drives, if the SDK's entry
+// names the same board.
+BoardInfo *OpenBoardWithEntry(const InstanceRecord &inst, const CiENTRY &entry) {
+  for (uint32_t i = 0; i < kProfile.max_instances; ++i) {
+    const InstanceRecord &other = g_instances[i];
+    if (other.instance_index != inst.instance_index && other.board != nullptr &&
+        other.board->users > 0 && std::memcmp(&other.board->entry, &entry, sizeof entry) == 0) {
+      return other.board;
+    }
+  }
+  return nullptr;
+}
+
 // Finds the board the device name asks for. Returns FG_OK with the entry, or
 // the open's error code.
 Terr FindBoard(InstanceRecord &inst, std::string_view device, const uint32_t (&counts)[4],
@@ -236,6 +249,11 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
 
   // 9. The board.
   OpenRelease release{proc_id, fginst};
+  // The same board found under another name (a family name and a switch
+  // connector, say) is the board another instance already drives: share its
+  // record, so the shared-board rules apply instead of two records fighting
+  // over one DMA engine.
+  if (inst.board == nullptr) inst.board = OpenBoardWithEntry(inst, entry);
   if (inst.board == nullptr) {
     BoardInfo *board = nullptr;
     result = HOST_ALLOC(proc_id, sizeof(BoardInfo), &board);
@@ -258,6 +276,7 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
       inst.acquisition_pending = 0;
       return FG_ERR_BOARD;
     }
+    board->entry = entry;
     inst.board = board;
     release.opened_here = true;
   }

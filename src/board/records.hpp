@@ -27,6 +27,7 @@ struct BoardInfo {
   uint32_t users;       // open instances on this board
   char camera_file[536];  // the camera whose settings the board holds now
   uint32_t qs_frame;      // Quick Switch frame register, kept at each frame start
+  CiENTRY entry;          // what the SDK's find call said of this board
 };
 
 // Ring buffer states, written by the worker and the grab.
