@@ -445,6 +445,12 @@ Terr TakeOwnRing(Tproc_handle proc_id, TFgInstance *fginst) {
 Terr ReturnOwnRing(Tproc_handle proc_id, TFgInstance *fginst) {
   InstanceRecord &inst = Inst(fginst);
   BoardInfo &board = *inst.board;
+  // A ring whose last change failed part-way has no whole set of buffers to
+  // hand over; it stays the instance's, for a rebuild or the close to free.
+  if (inst.ring_incomplete != 0 || inst.InstFrameBuffer == nullptr ||
+      inst.InstBufferOrig == nullptr) {
+    return FG_ERR_BUFFER_ALLOC;
+  }
   if (board.users >= 2 && board.board_buffer_size >= inst.sizeBuffer &&
       board.board_buffer_count >= inst.numBuffers && board.BoardFrameBuffer != nullptr) {
     // Another instance keeps the board's ring: join it. The QTabs are built
