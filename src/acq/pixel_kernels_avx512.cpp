@@ -2,6 +2,7 @@
 // 64-byte vector replaces the lane-bound shuffles of the AVX2 kernels.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -41,13 +42,6 @@ constexpr uint64_t HighThirdMask(int channel) {
   return m;
 }
 
-// Byte 16k + j of a vector: byte k of pixel j, for 16 pixels.
-constexpr Index<64> GroupFourIndex() {
-  Index<64> x{};
-  for (int p = 0; p < 64; ++p) x[p] = static_cast<uint8_t>(4 * (p % 16) + p / 16);
-  return x;
-}
-
 // Word q of interleaved vector `part`: global word 32 part + q is channel
 // (g mod 3) of pixel g / 3; channel 1 is addressed as the second table.
 constexpr Index<32> InterleaveIndex(int part) {
@@ -74,149 +68,261 @@ constexpr uint32_t InterleaveThirdMask(int part) {
   return m;
 }
 
+// Word permutes as byte permutes: on the cores this table is for, the byte
+// forms are single operations while the word forms take several.
+constexpr Index<64> WordBytes(const Index<32> &words) {
+  Index<64> x{};
+  for (int q = 0; q < 32; ++q) {
+    x[2 * q] = static_cast<uint8_t>(2 * words[q]);
+    x[2 * q + 1] = static_cast<uint8_t>(2 * words[q] + 1);
+  }
+  return x;
+}
+
+constexpr uint64_t WordMaskBytes(uint64_t words) {
+  uint64_t m = 0;
+  for (int q = 0; q < 32; ++q) {
+    if ((words >> q) & 1) m |= uint64_t{3} << (2 * q);
+  }
+  return m;
+}
+
 constexpr Index<64> kThree8[3] = {ThreeWayIndex<64>(0), ThreeWayIndex<64>(1), ThreeWayIndex<64>(2)};
 constexpr uint64_t kThree8High[3] = {HighThirdMask<64>(0), HighThirdMask<64>(1),
                                      HighThirdMask<64>(2)};
-constexpr Index<32> kThree16[3] = {ThreeWayIndex<32>(0), ThreeWayIndex<32>(1),
-                                   ThreeWayIndex<32>(2)};
-constexpr uint64_t kThree16High[3] = {HighThirdMask<32>(0), HighThirdMask<32>(1),
-                                      HighThirdMask<32>(2)};
-constexpr Index<64> kGroupFour = GroupFourIndex();
-constexpr Index<32> kEvenWords = HalfIndex(0), kOddWords = HalfIndex(1);
-constexpr Index<32> kInterleave[3] = {InterleaveIndex(0), InterleaveIndex(1), InterleaveIndex(2)};
-constexpr uint32_t kInterleaveThird[3] = {InterleaveThirdMask(0), InterleaveThirdMask(1),
-                                          InterleaveThirdMask(2)};
+constexpr Index<64> kThree16[3] = {WordBytes(ThreeWayIndex<32>(0)), WordBytes(ThreeWayIndex<32>(1)),
+                                   WordBytes(ThreeWayIndex<32>(2))};
+constexpr uint64_t kThree16High[3] = {WordMaskBytes(HighThirdMask<32>(0)),
+                                      WordMaskBytes(HighThirdMask<32>(1)),
+                                      WordMaskBytes(HighThirdMask<32>(2))};
+constexpr Index<64> kEvenWords = WordBytes(HalfIndex(0)), kOddWords = WordBytes(HalfIndex(1));
+constexpr Index<64> kInterleave[3] = {WordBytes(InterleaveIndex(0)), WordBytes(InterleaveIndex(1)),
+                                      WordBytes(InterleaveIndex(2))};
+constexpr uint64_t kInterleaveThird[3] = {WordMaskBytes(InterleaveThirdMask(0)),
+                                          WordMaskBytes(InterleaveThirdMask(1)),
+                                          WordMaskBytes(InterleaveThirdMask(2))};
 
 GRABLINE_AVX512 inline __m512i Load(const void *p) { return _mm512_loadu_si512(p); }
 
-// Indices of 16-bit elements widened from their byte tables.
-template <size_t N>
-GRABLINE_AVX512 inline __m512i LoadIndex(const Index<N> &x) {
-  if constexpr (N == 64) {
-    return Load(x.data());
-  } else {
-    return _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(x.data())));
-  }
-}
+GRABLINE_AVX512 inline __m512i LoadIndex(const Index<64> &x) { return Load(x.data()); }
 
-GRABLINE_AVX512 inline void Store(void *p, __m512i v, bool stream) {
-  if (stream) {
+// The store kind is a template argument so the loops carry no branch per
+// store and keep their permute indices in registers.
+template <bool kStream>
+GRABLINE_AVX512 inline void Put(void *p, __m512i v) {
+  if constexpr (kStream) {
     _mm512_stream_si512(static_cast<__m512i *>(p), v);
   } else {
     _mm512_storeu_si512(p, v);
   }
 }
 
+// Element i of channel k of four-byte pixels, for the 32 pixels of two vectors.
+constexpr Index<64> FourWayIndex(int channel) {
+  Index<64> x{};
+  for (int i = 0; i < 64; ++i) x[i] = static_cast<uint8_t>((4 * i + channel) % 128);
+  return x;
+}
+
+constexpr Index<64> kFour8[4] = {FourWayIndex(0), FourWayIndex(1), FourWayIndex(2),
+                                 FourWayIndex(3)};
+
+// Channel k of 64 bytes' worth of three-element pixels starting at p.
+template <typename T>
+GRABLINE_AVX512 inline __m512i ThreeWayChannel(const T *p, __m512i x, uint64_t high) {
+  constexpr uint64_t kStep = 64 / sizeof(T);
+  const __m512i a = Load(p), b = Load(p + kStep), c = Load(p + 2 * kStep);
+  return _mm512_mask_permutexvar_epi8(_mm512_permutex2var_epi8(a, x, b), high, x, c);
+}
+
+// Planes from separate allocations rarely share an alignment, so each plane
+// runs at its own offset: its own scalar head up to a line boundary, then
+// whole aligned lines, each computed from the source window of exactly the
+// pixels that line holds. The windows of the planes lie within one line of
+// pixels of each other, so the extra loads hit L1, and no store ever splits a
+// line, streamed or not.
+template <typename T, bool kStream>
+GRABLINE_AVX512 void SplitThreeLines(uint64_t n, const T *s, T *d0, T *d1, T *d2) {
+  constexpr uint64_t kStep = 64 / sizeof(T);
+  // Built from the 8-bit or the 16-bit tables; one loop serves both widths.
+  const auto &index = [] {
+    if constexpr (sizeof(T) == 1) {
+      return kThree8;
+    } else {
+      return kThree16;
+    }
+  }();
+  const uint64_t *const high = sizeof(T) == 1 ? kThree8High : kThree16High;
+  const __m512i x0 = LoadIndex(index[0]), x1 = LoadIndex(index[1]), x2 = LoadIndex(index[2]);
+  const uint64_t m0 = high[0], m1 = high[1], m2 = high[2];
+  const uint64_t h0 = HeadPixels(d0, n, kAlign), h1 = HeadPixels(d1, n, kAlign),
+                 h2 = HeadPixels(d2, n, kAlign);
+  const uint64_t most = std::max({h0, h1, h2});
+  uint64_t j = 0;
+  for (; most + j + kStep <= n; j += kStep) {
+    Put<kStream>(d0 + h0 + j, ThreeWayChannel(s + 3 * (h0 + j), x0, m0));
+    Put<kStream>(d1 + h1 + j, ThreeWayChannel(s + 3 * (h1 + j), x1, m1));
+    Put<kStream>(d2 + h2 + j, ThreeWayChannel(s + 3 * (h2 + j), x2, m2));
+  }
+  T *const d[3] = {d0, d1, d2};
+  const uint64_t h[3] = {h0, h1, h2};
+  for (int k = 0; k < 3; ++k) {
+    for (uint64_t i = 0; i < h[k]; ++i) d[k][i] = s[3 * i + k];
+    for (uint64_t i = h[k] + j; i < n; ++i) d[k][i] = s[3 * i + k];
+  }
+}
+
 GRABLINE_AVX512 void Split3x8(uint64_t n, const uint8_t *s, uint8_t *d0, uint8_t *d1, uint8_t *d2,
                               bool stream) {
-  const uint64_t head = HeadPixels(d0, n, kAlign);
-  scalar::Split3x8(0, head, s, d0, d1, d2);
-  uint8_t *d[3] = {d0, d1, d2};
-  bool st[3];
-  __m512i index[3];
-  for (int k = 0; k < 3; ++k) {
-    st[k] = stream && Aligned(d[k] + head, kAlign);
-    index[k] = LoadIndex(kThree8[k]);
+  if (stream) {
+    SplitThreeLines<uint8_t, true>(n, s, d0, d1, d2);
+    _mm_sfence();
+  } else {
+    SplitThreeLines<uint8_t, false>(n, s, d0, d1, d2);
   }
-  uint64_t i = head;
-  for (; i + 64 <= n; i += 64) {
-    const uint8_t *p = s + 3 * i;
-    const __m512i a = Load(p), b = Load(p + 64), c = Load(p + 128);
-    for (int k = 0; k < 3; ++k) {
-      const __m512i ab = _mm512_permutex2var_epi8(a, index[k], b);
-      Store(d[k] + i, _mm512_mask_permutexvar_epi8(ab, kThree8High[k], index[k], c), st[k]);
-    }
-  }
-  scalar::Split3x8(i, n, s, d0, d1, d2);
-  if (stream) _mm_sfence();
 }
 
 GRABLINE_AVX512 void Split3x16(uint64_t n, const uint16_t *s, uint16_t *d0, uint16_t *d1,
                                uint16_t *d2, bool stream) {
-  const uint64_t head = HeadPixels(d0, n, kAlign);
-  scalar::Split3x16(0, head, s, d0, d1, d2);
-  uint16_t *d[3] = {d0, d1, d2};
-  bool st[3];
-  __m512i index[3];
-  for (int k = 0; k < 3; ++k) {
-    st[k] = stream && Aligned(d[k] + head, kAlign);
-    index[k] = LoadIndex(kThree16[k]);
+  if (stream) {
+    SplitThreeLines<uint16_t, true>(n, s, d0, d1, d2);
+    _mm_sfence();
+  } else {
+    SplitThreeLines<uint16_t, false>(n, s, d0, d1, d2);
   }
-  uint64_t i = head;
-  for (; i + 32 <= n; i += 32) {
-    const uint16_t *p = s + 3 * i;
-    const __m512i a = Load(p), b = Load(p + 32), c = Load(p + 64);
-    for (int k = 0; k < 3; ++k) {
-      const __m512i ab = _mm512_permutex2var_epi16(a, index[k], b);
-      const auto high = static_cast<__mmask32>(kThree16High[k]);
-      Store(d[k] + i, _mm512_mask_permutexvar_epi16(ab, high, index[k], c), st[k]);
-    }
+}
+
+// Channel k of the 64 four-byte pixels starting at p: two two-source
+// permutes gather 32 pixels each into their low halves.
+GRABLINE_AVX512 inline __m512i FourWayChannel(const uint8_t *p, __m512i x) {
+  const __m512i low = _mm512_permutex2var_epi8(Load(p), x, Load(p + 64));
+  const __m512i high = _mm512_permutex2var_epi8(Load(p + 128), x, Load(p + 192));
+  return _mm512_shuffle_i64x2(low, high, _MM_SHUFFLE(1, 0, 1, 0));
+}
+
+// The same per-plane line scheme as SplitThreeLines.
+template <bool kStream>
+GRABLINE_AVX512 void SplitFourLines(uint64_t n, const uint8_t *s, uint8_t *d0, uint8_t *d1,
+                                    uint8_t *d2, uint8_t *d3) {
+  const __m512i x0 = LoadIndex(kFour8[0]), x1 = LoadIndex(kFour8[1]), x2 = LoadIndex(kFour8[2]),
+                x3 = LoadIndex(kFour8[3]);
+  const uint64_t h0 = HeadPixels(d0, n, kAlign), h1 = HeadPixels(d1, n, kAlign),
+                 h2 = HeadPixels(d2, n, kAlign), h3 = HeadPixels(d3, n, kAlign);
+  const uint64_t most = std::max({h0, h1, h2, h3});
+  uint64_t j = 0;
+  for (; most + j + 64 <= n; j += 64) {
+    Put<kStream>(d0 + h0 + j, FourWayChannel(s + 4 * (h0 + j), x0));
+    Put<kStream>(d1 + h1 + j, FourWayChannel(s + 4 * (h1 + j), x1));
+    Put<kStream>(d2 + h2 + j, FourWayChannel(s + 4 * (h2 + j), x2));
+    Put<kStream>(d3 + h3 + j, FourWayChannel(s + 4 * (h3 + j), x3));
   }
-  scalar::Split3x16(i, n, s, d0, d1, d2);
-  if (stream) _mm_sfence();
+  uint8_t *const d[4] = {d0, d1, d2, d3};
+  const uint64_t h[4] = {h0, h1, h2, h3};
+  for (int k = 0; k < 4; ++k) {
+    for (uint64_t i = 0; i < h[k]; ++i) d[k][i] = s[4 * i + k];
+    for (uint64_t i = h[k] + j; i < n; ++i) d[k][i] = s[4 * i + k];
+  }
 }
 
 GRABLINE_AVX512 void Split4x8(uint64_t n, const uint8_t *s, uint8_t *d0, uint8_t *d1, uint8_t *d2,
                               uint8_t *d3, bool stream) {
-  const uint64_t head = HeadPixels(d0, n, kAlign);
-  scalar::Split4x8(0, head, s, d0, d1, d2, d3);
-  uint8_t *d[4] = {d0, d1, d2, d3};
-  bool st[4];
-  for (int k = 0; k < 4; ++k) st[k] = stream && Aligned(d[k] + head, kAlign);
-  const __m512i group = LoadIndex(kGroupFour);
-  uint64_t i = head;
-  for (; i + 64 <= n; i += 64) {
-    // Each vector: sixteen pixels as 128-bit lanes [c0 | c1 | c2 | c3].
-    __m512i r[4];
-    for (int k = 0; k < 4; ++k) r[k] = _mm512_permutexvar_epi8(group, Load(s + 4 * i + 64 * k));
-    // A 4 x 4 transpose of the lanes.
-    const __m512i t0 = _mm512_shuffle_i64x2(r[0], r[1], _MM_SHUFFLE(1, 0, 1, 0));
-    const __m512i t1 = _mm512_shuffle_i64x2(r[0], r[1], _MM_SHUFFLE(3, 2, 3, 2));
-    const __m512i t2 = _mm512_shuffle_i64x2(r[2], r[3], _MM_SHUFFLE(1, 0, 1, 0));
-    const __m512i t3 = _mm512_shuffle_i64x2(r[2], r[3], _MM_SHUFFLE(3, 2, 3, 2));
-    Store(d0 + i, _mm512_shuffle_i64x2(t0, t2, _MM_SHUFFLE(2, 0, 2, 0)), st[0]);
-    Store(d1 + i, _mm512_shuffle_i64x2(t0, t2, _MM_SHUFFLE(3, 1, 3, 1)), st[1]);
-    Store(d2 + i, _mm512_shuffle_i64x2(t1, t3, _MM_SHUFFLE(2, 0, 2, 0)), st[2]);
-    Store(d3 + i, _mm512_shuffle_i64x2(t1, t3, _MM_SHUFFLE(3, 1, 3, 1)), st[3]);
+  if (stream) {
+    SplitFourLines<true>(n, s, d0, d1, d2, d3);
+    _mm_sfence();
+  } else {
+    SplitFourLines<false>(n, s, d0, d1, d2, d3);
   }
-  scalar::Split4x8(i, n, s, d0, d1, d2, d3);
-  if (stream) _mm_sfence();
+}
+
+// The three 10-bit fields of 32 pixels at p, as 16-bit words: the low and
+// the high halves of the 32-bit pixels are gathered into a vector each.
+struct Fields30 {
+  __m512i low, high;
+};
+
+GRABLINE_AVX512 inline Fields30 Halves(const uint32_t *p, __m512i low_words, __m512i high_words) {
+  const __m512i a = Load(p), b = Load(p + 16);
+  return {_mm512_permutex2var_epi8(a, low_words, b), _mm512_permutex2var_epi8(a, high_words, b)};
+}
+
+GRABLINE_AVX512 inline __m512i Field0(const Fields30 &f, __m512i mask) {
+  return _mm512_and_si512(f.low, mask);
+}
+// Field 1 straddles the halves: bits 10..15 of the low, 0..3 of the high.
+GRABLINE_AVX512 inline __m512i Field1(const Fields30 &f, __m512i mask) {
+  return _mm512_and_si512(
+      _mm512_or_si512(_mm512_srli_epi16(f.low, 10), _mm512_slli_epi16(f.high, 6)), mask);
+}
+GRABLINE_AVX512 inline __m512i Field2(const Fields30 &f, __m512i mask) {
+  return _mm512_and_si512(_mm512_srli_epi16(f.high, 4), mask);
+}
+
+// Pixels before unpack + 3 * head is on a line boundary (3 words a pixel, so
+// some head below 32 reaches one from any even address); `pixels` if none.
+inline uint64_t UnpackHead(const uint16_t *unpack, uint64_t pixels) {
+  const auto address = reinterpret_cast<uintptr_t>(unpack);
+  for (uint64_t head = 0; head < 32 && head < pixels; ++head) {
+    if ((address + 6 * head) % kAlign == 0) return head;
+  }
+  return pixels;
+}
+
+// The per-plane line scheme of SplitThreeLines, with the unpacked copy as a
+// fourth destination of its own alignment.
+template <bool kStream, bool kUnpack>
+GRABLINE_AVX512 void Split30Lines(uint64_t n, const uint32_t *s, uint16_t *unpack, uint16_t *d0,
+                                  uint16_t *d1, uint16_t *d2) {
+  const __m512i field = _mm512_set1_epi16(0x3ff);
+  const __m512i low_words = LoadIndex(kEvenWords), high_words = LoadIndex(kOddWords);
+  const __m512i x0 = LoadIndex(kInterleave[0]), x1 = LoadIndex(kInterleave[1]),
+                x2 = LoadIndex(kInterleave[2]);
+  const __mmask64 m0 = kInterleaveThird[0], m1 = kInterleaveThird[1], m2 = kInterleaveThird[2];
+  const uint64_t h0 = HeadPixels(d0, n, kAlign), h1 = HeadPixels(d1, n, kAlign),
+                 h2 = HeadPixels(d2, n, kAlign), hu = kUnpack ? UnpackHead(unpack, n) : 0;
+  const uint64_t most = std::max({h0, h1, h2, hu});
+  uint64_t j = 0;
+  for (; most + j + 32 <= n; j += 32) {
+    const Fields30 f0 = Halves(s + h0 + j, low_words, high_words);
+    Put<kStream>(d0 + h0 + j, Field0(f0, field));
+    const Fields30 f1 = Halves(s + h1 + j, low_words, high_words);
+    Put<kStream>(d1 + h1 + j, Field1(f1, field));
+    const Fields30 f2 = Halves(s + h2 + j, low_words, high_words);
+    Put<kStream>(d2 + h2 + j, Field2(f2, field));
+    if constexpr (kUnpack) {
+      const Fields30 f = Halves(s + hu + j, low_words, high_words);
+      const __m512i c0 = Field0(f, field), c1 = Field1(f, field), c2 = Field2(f, field);
+      uint16_t *u = unpack + 3 * (hu + j);
+      Put<kStream>(u,
+                   _mm512_mask_permutexvar_epi8(_mm512_permutex2var_epi8(c0, x0, c1), m0, x0, c2));
+      Put<kStream>(u + 32,
+                   _mm512_mask_permutexvar_epi8(_mm512_permutex2var_epi8(c0, x1, c1), m1, x1, c2));
+      Put<kStream>(u + 64,
+                   _mm512_mask_permutexvar_epi8(_mm512_permutex2var_epi8(c0, x2, c1), m2, x2, c2));
+    }
+  }
+  uint16_t *const d[3] = {d0, d1, d2};
+  const uint64_t h[3] = {h0, h1, h2};
+  for (int k = 0; k < 3; ++k) {
+    for (uint64_t i = 0; i < h[k]; ++i) d[k][i] = static_cast<uint16_t>((s[i] >> (10 * k)) & 0x3ff);
+    for (uint64_t i = h[k] + j; i < n; ++i) {
+      d[k][i] = static_cast<uint16_t>((s[i] >> (10 * k)) & 0x3ff);
+    }
+  }
+  if constexpr (kUnpack) {
+    scalar::Split30(0, hu, s, unpack, d0, d1, d2);
+    scalar::Split30(hu + j, n, s, unpack, d0, d1, d2);
+  }
 }
 
 GRABLINE_AVX512 void Split30(uint64_t n, const uint32_t *s, uint16_t *unpack, uint16_t *d0,
                              uint16_t *d1, uint16_t *d2, bool stream) {
-  const uint64_t head = HeadPixels(d0, n, kAlign);
-  scalar::Split30(0, head, s, unpack, d0, d1, d2);
-  const bool s0 = stream && Aligned(d0 + head, kAlign), s1 = stream && Aligned(d1 + head, kAlign),
-             s2 = stream && Aligned(d2 + head, kAlign),
-             su = stream && unpack != nullptr && Aligned(unpack + 3 * head, kAlign);
-  const __m512i field = _mm512_set1_epi16(0x3ff);
-  // The low and the high 16-bit half of each of 32 words in two vectors.
-  const __m512i low_words = LoadIndex(kEvenWords), high_words = LoadIndex(kOddWords);
-  __m512i inter[3];
-  for (int part = 0; part < 3; ++part) inter[part] = LoadIndex(kInterleave[part]);
-  uint64_t i = head;
-  for (; i + 32 <= n; i += 32) {
-    const __m512i a = Load(s + i), b = Load(s + i + 16);
-    const __m512i c0 = _mm512_and_si512(_mm512_permutex2var_epi16(a, low_words, b), field);
-    const __m512i c1 = _mm512_and_si512(
-        _mm512_permutex2var_epi16(_mm512_srli_epi32(a, 10), low_words, _mm512_srli_epi32(b, 10)),
-        field);
-    const __m512i c2 =
-        _mm512_and_si512(_mm512_srli_epi16(_mm512_permutex2var_epi16(a, high_words, b), 4), field);
-    Store(d0 + i, c0, s0);
-    Store(d1 + i, c1, s1);
-    Store(d2 + i, c2, s2);
-    if (unpack != nullptr) {
-      uint16_t *u = unpack + 3 * i;
-      for (int part = 0; part < 3; ++part) {
-        const __m512i c01 = _mm512_permutex2var_epi16(c0, inter[part], c1);
-        const auto third = static_cast<__mmask32>(kInterleaveThird[part]);
-        Store(u + 32 * part, _mm512_mask_permutexvar_epi16(c01, third, inter[part], c2), su);
-      }
-    }
+  if (unpack != nullptr) {
+    stream ? Split30Lines<true, true>(n, s, unpack, d0, d1, d2)
+           : Split30Lines<false, true>(n, s, unpack, d0, d1, d2);
+  } else {
+    stream ? Split30Lines<true, false>(n, s, unpack, d0, d1, d2)
+           : Split30Lines<false, false>(n, s, unpack, d0, d1, d2);
   }
-  scalar::Split30(i, n, s, unpack, d0, d1, d2);
   if (stream) _mm_sfence();
 }
 
@@ -234,10 +340,10 @@ GRABLINE_AVX512 void Copy(uint64_t bytes, const void *src, void *dst, bool strea
   for (; i + 256 <= bytes; i += 256) {
     const __m512i v0 = Load(s + i), v1 = Load(s + i + 64), v2 = Load(s + i + 128),
                   v3 = Load(s + i + 192);
-    Store(d + i, v0, true);
-    Store(d + i + 64, v1, true);
-    Store(d + i + 128, v2, true);
-    Store(d + i + 192, v3, true);
+    Put<true>(d + i, v0);
+    Put<true>(d + i + 64, v1);
+    Put<true>(d + i + 128, v2);
+    Put<true>(d + i + 192, v3);
   }
   std::memcpy(d + i, s + i, bytes - i);
   _mm_sfence();
