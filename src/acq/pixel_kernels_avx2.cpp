@@ -14,38 +14,6 @@ namespace {
 
 constexpr uintptr_t kAlign = 32;
 
-using Mask = std::array<uint8_t, 16>;
-
-// Shuffle mask taking channel `channel` of 3-element pixels of `size`
-// bytes from the `part`-th 16 bytes of a 48-byte group.
-constexpr Mask ThreeWayMask(int size, int channel, int part) {
-  Mask m{};
-  for (int p = 0; p < 16; ++p) {
-    const int element = p / size, byte = p % size;
-    const int source = (3 * element + channel) * size + byte - 16 * part;
-    m[p] = source >= 0 && source < 16 ? static_cast<uint8_t>(source) : 0x80;
-  }
-  return m;
-}
-
-// The inverse for 16-bit words: output register `part` of three 8-pixel
-// channels interleaved, bytes taken from channel `channel`.
-constexpr Mask InterleaveMask(int channel, int part) {
-  Mask m{};
-  for (int p = 0; p < 16; ++p) {
-    const int word = 8 * part + p / 2;
-    m[p] = word % 3 == channel ? static_cast<uint8_t>(2 * (word / 3) + p % 2) : 0x80;
-  }
-  return m;
-}
-
-// In each 16 bytes: the four bytes of channel k of four pixels together.
-constexpr Mask GroupFourMask() {
-  Mask m{};
-  for (int p = 0; p < 16; ++p) m[p] = static_cast<uint8_t>(4 * (p % 4) + p / 4);
-  return m;
-}
-
 GRABLINE_AVX2 inline __m256i Broadcast(const Mask &m) {
   return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(m.data())));
 }

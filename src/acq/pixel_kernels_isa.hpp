@@ -2,6 +2,7 @@
 // their tables, and the scalar steps they use for heads and tails.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "acq/pixel_kernels.hpp"
@@ -12,6 +13,40 @@ namespace grabline::kernels {
 const KernelTable *Ssse3Table();
 const KernelTable *Avx2Table();
 const KernelTable *Avx512Table();
+
+// Byte-shuffle masks of one 16-byte lane, shared by the SSSE3 and AVX2
+// kernels (0x80 clears the byte).
+using Mask = std::array<uint8_t, 16>;
+
+// Channel `channel` of 3-element pixels of `size` bytes, from the `part`-th
+// 16 bytes of a 48-byte group.
+constexpr Mask ThreeWayMask(int size, int channel, int part) {
+  Mask m{};
+  for (int p = 0; p < 16; ++p) {
+    const int element = p / size, byte = p % size;
+    const int source = (3 * element + channel) * size + byte - 16 * part;
+    m[p] = source >= 0 && source < 16 ? static_cast<uint8_t>(source) : 0x80;
+  }
+  return m;
+}
+
+// The inverse for 16-bit words: output register `part` of three 8-pixel
+// channels interleaved, bytes taken from channel `channel`.
+constexpr Mask InterleaveMask(int channel, int part) {
+  Mask m{};
+  for (int p = 0; p < 16; ++p) {
+    const int word = 8 * part + p / 2;
+    m[p] = word % 3 == channel ? static_cast<uint8_t>(2 * (word / 3) + p % 2) : 0x80;
+  }
+  return m;
+}
+
+// In each 16 bytes: the four bytes of channel k of four pixels together.
+constexpr Mask GroupFourMask() {
+  Mask m{};
+  for (int p = 0; p < 16; ++p) m[p] = static_cast<uint8_t>(4 * (p % 4) + p / 4);
+  return m;
+}
 
 namespace scalar {
 

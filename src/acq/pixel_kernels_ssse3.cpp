@@ -13,34 +13,6 @@ namespace {
 
 constexpr uintptr_t kAlign = 16;
 
-using Mask = std::array<uint8_t, 16>;
-
-// As in the AVX2 kernels, one 16-byte lane at a time.
-constexpr Mask ThreeWayMask(int size, int channel, int part) {
-  Mask m{};
-  for (int p = 0; p < 16; ++p) {
-    const int element = p / size, byte = p % size;
-    const int source = (3 * element + channel) * size + byte - 16 * part;
-    m[p] = source >= 0 && source < 16 ? static_cast<uint8_t>(source) : 0x80;
-  }
-  return m;
-}
-
-constexpr Mask InterleaveMask(int channel, int part) {
-  Mask m{};
-  for (int p = 0; p < 16; ++p) {
-    const int word = 8 * part + p / 2;
-    m[p] = word % 3 == channel ? static_cast<uint8_t>(2 * (word / 3) + p % 2) : 0x80;
-  }
-  return m;
-}
-
-constexpr Mask GroupFourMask() {
-  Mask m{};
-  for (int p = 0; p < 16; ++p) m[p] = static_cast<uint8_t>(4 * (p % 4) + p / 4);
-  return m;
-}
-
 constexpr Mask kThreeWay[2][3][3] = {
     {{ThreeWayMask(1, 0, 0), ThreeWayMask(1, 0, 1), ThreeWayMask(1, 0, 2)},
      {ThreeWayMask(1, 1, 0), ThreeWayMask(1, 1, 1), ThreeWayMask(1, 1, 2)},
