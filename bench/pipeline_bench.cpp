@@ -188,7 +188,7 @@ const bool kRegistered = [] {
     uint32_t buffers;
     int frames, timed;
   };
-  for (const Run r : {Run{64, 64, 25000, 64, 50000, 2000}, Run{4096, 3072, 60, 4, 60, 10}}) {
+  for (const Run r : {Run{64, 64, 25000, 64, 150000, 2000}, Run{4096, 3072, 60, 4, 60, 10}}) {
     for (const bool v : {false, true}) {
       const std::string name = "Continuous/" + std::to_string(r.width) + "x" +
                                std::to_string(r.height) + (v ? "/volatile" : "/copy");

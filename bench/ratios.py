@@ -10,7 +10,10 @@ import re
 import sys
 
 BYTES = {"Extract24": 3, "Extract30": 4, "Extract32": 4, "Extract36": 6, "GrayCopy8": 1,
-         "GrayCopy16": 2, "GrayCopy32": 4, "CvSplit24": 3, "CvSplit32": 4, "CvSplit36": 6}
+         "GrayCopy16": 2, "GrayCopy32": 4, "CvSplit24": 3, "CvSplit32": 4, "CvSplit36": 6,
+         "Extract24ThenRead": 3}
+# Benchmarks measured against another baseline than the plain memcpy.
+BASELINE = {"Extract24ThenRead": "MemcpyThenRead"}
 SPLIT = {"Extract24": "CvSplit24", "Extract32": "CvSplit32", "Extract36": "CvSplit36"}
 
 
@@ -26,24 +29,27 @@ def main(path):
     print("| benchmark | GB/s | x memcpy | x cv::split |")
     print("|---|---:|---:|---:|")
     for name, rate in best.items():
-        m = re.match(r"(\w+)/(\d+x\d+)(/PrintGrab)?$", name)
+        m = re.match(r"(\w+)/(\d+x\d+)(/PrintGrab|/ordinary|/stream)?$", name)
         # Other benchmarks (SimFill, the pipeline) share the output file but
         # have no memcpy of their own source bytes to be measured against.
         if not m or m.group(1) not in BYTES:
             continue
         kind, size = m.group(1), m.group(2)
-        memcpy = best.get(f"Memcpy/{size}x{BYTES[kind]}")
+        memcpy = best.get(f"{BASELINE.get(kind, 'Memcpy')}/{size}x{BYTES[kind]}")
         if not memcpy:
             continue
         split = best.get(f"{SPLIT[kind]}/{size}") if kind in SPLIT else None
         print(f"| {name} | {rate / 1e9:.1f} | {rate / memcpy:.2f} | "
               f"{rate / split:.2f} |" if split else
               f"| {name} | {rate / 1e9:.1f} | {rate / memcpy:.2f} | |")
-    for size in sorted({re.match(r"Memcpy/(\d+x\d+)", n).group(1) for n in best if n.startswith("Memcpy")}):
+    for size in sorted({re.match(r"Memcpy/(\d+x\d+)", n).group(1) for n in best if n.startswith("Memcpy/")}):
         for bpp in (1, 2, 3, 4, 6):
             rate = best.get(f"Memcpy/{size}x{bpp}")
             if rate:
                 print(f"| Memcpy/{size}x{bpp} | {rate / 1e9:.1f} | 1.00 | |")
+        rate = best.get(f"MemcpyThenRead/{size}x3")
+        if rate:
+            print(f"| MemcpyThenRead/{size}x3 | {rate / 1e9:.1f} | 1.00 | |")
 
 
 if __name__ == "__main__":

@@ -306,6 +306,10 @@ Terr DisableContinuousGrabbing(TFgInstance *fginst) {
   }
   if (was_running) {
     Bd board = inst.board->handle;
+    // Every frame of the run also raised the grab signal: one clear takes
+    // them all (waiting them off one by one took a minute after an hour at
+    // high rates); the drain then only meets a frame that ended meanwhile.
+    CiSignalQueueClear(board, &inst.grab_signal);
     while (CiSignalWait(board, &inst.grab_signal, 0, nullptr) == 0) os::Sleep(0);
     RestartAcquisition(fginst, kRestartRearm);
   }

@@ -95,6 +95,27 @@ TEST_F(ThreadedContinuous, EveryFrameArrivesOnceAndInOrder) {
   EXPECT_EQ(Get("next_buffer_returned_abs"), static_cast<int64_t>(next));
 }
 
+TEST_F(ThreadedContinuous, DisablingAfterManyFramesTakesFewSignalWaits) {
+  ASSERT_NE(OpenRing(4, 1, "ignore"), nullptr);
+  Produce(5000);
+  bfsim::RecordCalls(true);
+  ASSERT_EQ(instance_->SetParam("continuous_grabbing", Value::Str("disable")), kOk);
+  bfsim::RecordCalls(false);
+  int polls = 0;  // zero time-out waits: the event threads wait without one
+  for (const bfsim::Call &call : bfsim::TakeCalls()) {
+    polls += call.function == "CiSignalWait" && !call.args.empty() && call.args[0] == 0;
+  }
+  EXPECT_LE(polls, 2);
+  // The snap after it sees a fresh frame, not one left from the run.
+  std::thread camera([] {
+    if (bfsim::WaitArmed(0, 5000)) bfsim::DeliverFrames(0, 1);
+  });
+  std::vector<tarvel::Image> images;
+  EXPECT_EQ(instance_->Grab(&images), kOk);
+  camera.join();
+  EXPECT_EQ(FrameOf(images.at(0)), 5000u % 256);
+}
+
 TEST_F(ThreadedContinuous, AbortStopsTheWorkerAtTheFifthFrameOfFour) {
   tarvel::SetLowError(true);
   ASSERT_NE(OpenRing(4), nullptr);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,9 @@ struct Scenario {
   bool closes = false;  // the swept part is the close itself
   std::function<void(ScenarioRun &)> act;
 };
+
+// Test listings show the scenario's name rather than its bytes.
+void PrintTo(const Scenario &scenario, std::ostream *out) { *out << scenario.name; }
 
 // Enables continuous grabbing, lets the worker take three frames, grabs two
 // and disables it with one still in the ring.
