@@ -54,6 +54,7 @@ bench: build/release/build.ninja
 	cmake --build --preset release
 	@if [ -x build/release/bin/grabline_bench ]; then \
 	  mkdir -p build/bench && build/release/bin/grabline_bench \
+	    --benchmark_enable_random_interleaving=true \
 	    --benchmark_out=build/bench/results.json --benchmark_out_format=json; \
 	else echo "no benchmarks built yet"; fi
 

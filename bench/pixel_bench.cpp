@@ -3,6 +3,7 @@
 // so "Extract24 / Memcpy x3" is the ratio the paths are judged by.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -53,11 +54,26 @@ void SetBytes(benchmark::State &state, uint64_t source_bytes) {
   state.counters["stream"] = kernels::ShouldStream(source_bytes, source_bytes) ? 1 : 0;
 }
 
-void Memcpy(benchmark::State &state, Size s, int bytes_per_pixel) {
+// Sources for a run: one frame read again and again (it stays in the cache
+// once the cache can hold it), or with `fresh` a ring of frames larger than
+// any cache, so that every frame comes from memory as a DMA engine left it.
+constexpr uint64_t kFreshBytes = uint64_t{640} << 20;
+
+std::vector<std::unique_ptr<Block>> Sources(uint64_t frame_bytes, int frames, bool fresh) {
+  const uint64_t count =
+      fresh ? std::max<uint64_t>(frames, (kFreshBytes + frame_bytes - 1) / frame_bytes) : frames;
+  std::vector<std::unique_ptr<Block>> ring;
+  for (uint64_t j = 0; j < count; ++j) ring.push_back(std::make_unique<Block>(frame_bytes));
+  return ring;
+}
+
+void Memcpy(benchmark::State &state, Size s, int bytes_per_pixel, bool fresh) {
   const uint64_t bytes = uint64_t(s.width) * s.height * bytes_per_pixel;
-  Block src(bytes), dst(bytes);
+  const auto ring = Sources(bytes, 1, fresh);
+  Block dst(bytes);
+  uint64_t next = 0;
   for (auto _ : state) {
-    std::memcpy(dst.data, src.data, bytes);
+    std::memcpy(dst.data, ring[next++ % ring.size()]->data, bytes);
     benchmark::ClobberMemory();
   }
   SetBytes(state, bytes);
@@ -79,18 +95,19 @@ uint32_t PlaneBytes(Format f) { return f == Format::k24 || f == Format::k32 ? 1 
 
 // One frame, or `frames` frames from as many ring buffers stacked into one
 // image, through the same entry points the image assembly calls.
-void Extract(benchmark::State &state, Size s, Format f, int frames) {
+void Extract(benchmark::State &state, Size s, Format f, int frames, bool fresh) {
   const uint64_t pixels = uint64_t(s.width) * s.height;
   const uint64_t frame_bytes = pixels * SourceBytes(f);
-  std::vector<std::unique_ptr<Block>> ring, unpack;
-  for (int j = 0; j < frames; ++j) {
-    ring.push_back(std::make_unique<Block>(frame_bytes));
-    if (f == Format::k30) unpack.push_back(std::make_unique<Block>(pixels * 6));
+  const auto ring = Sources(frame_bytes, frames, fresh);
+  std::vector<std::unique_ptr<Block>> unpack;
+  for (int j = 0; j < frames && f == Format::k30; ++j) {
+    unpack.push_back(std::make_unique<Block>(pixels * 6));
   }
   const Planes p(f == Format::k32 ? 4 : 3, pixels * frames * PlaneBytes(f));
+  uint64_t next = 0;
   for (auto _ : state) {
     for (int j = 0; j < frames; ++j) {
-      const uint8_t *src = ring[j]->data;
+      const uint8_t *src = ring[next++ % ring.size()]->data;
       const uint64_t at = pixels * j;
       switch (f) {
         case Format::k24:
@@ -196,6 +213,12 @@ const bool kContext = [] {
   return true;
 }();
 
+// Frames from memory matter where the conversion streams: the large size.
+bool Streams(Size s) {
+  const uint64_t bytes = uint64_t(s.width) * s.height * 3;
+  return kernels::ShouldStream(bytes, bytes);
+}
+
 // Short runs, best of three: the whole run stays within a few minutes.
 benchmark::internal::Benchmark *Short(benchmark::internal::Benchmark *b) {
   return b->MinTime(0.2)->Repetitions(3)->UseRealTime();
@@ -207,7 +230,10 @@ const bool kRegistered = [] {
       std::string suffix = "x";
       suffix += std::to_string(bpp);
       const std::string name = Name("Memcpy", s, suffix.c_str());
-      Short(benchmark::RegisterBenchmark(name.c_str(), Memcpy, s, bpp));
+      Short(benchmark::RegisterBenchmark(name.c_str(), Memcpy, s, bpp, false));
+      if (Streams(s) && (bpp == 3 || bpp == 4 || bpp == 6)) {
+        Short(benchmark::RegisterBenchmark((name + "/Fresh").c_str(), Memcpy, s, bpp, true));
+      }
     }
     const struct {
       const char *name;
@@ -217,9 +243,13 @@ const bool kRegistered = [] {
                        {"Extract32", Format::k32},
                        {"Extract36", Format::k36}};
     for (const auto &e : extractions) {
-      Short(benchmark::RegisterBenchmark(Name(e.name, s).c_str(), Extract, s, e.format, 1));
+      Short(benchmark::RegisterBenchmark(Name(e.name, s).c_str(), Extract, s, e.format, 1, false));
       Short(benchmark::RegisterBenchmark(Name(e.name, s, "/PrintGrab").c_str(), Extract, s,
-                                         e.format, kStacked));
+                                         e.format, kStacked, false));
+      if (Streams(s)) {
+        Short(benchmark::RegisterBenchmark(Name(e.name, s, "/Fresh").c_str(), Extract, s,
+                                           e.format, 1, true));
+      }
     }
     Short(benchmark::RegisterBenchmark(Name("MemcpyThenRead", s, "x3").c_str(), MemcpyThenRead, s));
     for (const bool stream : {false, true}) {

@@ -83,8 +83,10 @@ GRABLINE_AVX2 void Split3x8(uint64_t n, const uint8_t *s, uint8_t *d0, uint8_t *
   const bool s0 = stream && Aligned(d0 + head, kAlign), s1 = stream && Aligned(d1 + head, kAlign),
              s2 = stream && Aligned(d2 + head, kAlign);
   const ThreeWay t = MakeThreeWay(1);
+  const SourcePrefetch prefetch(s, 3 * n, stream);
   uint64_t i = head;
   for (; i + 32 <= n; i += 32) {
+    prefetch.Ahead(s + 3 * i, 96);
     __m256i out[3];
     SplitThree(t, s + 3 * i, out);
     Store(d0 + i, out[0], s0);
@@ -102,8 +104,10 @@ GRABLINE_AVX2 void Split3x16(uint64_t n, const uint16_t *s, uint16_t *d0, uint16
   const bool s0 = stream && Aligned(d0 + head, kAlign), s1 = stream && Aligned(d1 + head, kAlign),
              s2 = stream && Aligned(d2 + head, kAlign);
   const ThreeWay t = MakeThreeWay(2);
+  const SourcePrefetch prefetch(s, 3 * n * 2, stream);
   uint64_t i = head;
   for (; i + 16 <= n; i += 16) {
+    prefetch.Ahead(s + 3 * i, 96);
     __m256i out[3];
     SplitThree(t, reinterpret_cast<const uint8_t *>(s + 3 * i), out);
     Store(d0 + i, out[0], s0);
@@ -122,8 +126,10 @@ GRABLINE_AVX2 void Split4x8(uint64_t n, const uint8_t *s, uint8_t *d0, uint8_t *
              s2 = stream && Aligned(d2 + head, kAlign), s3 = stream && Aligned(d3 + head, kAlign);
   const __m256i group = Broadcast(kGroupFour);
   const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  const SourcePrefetch prefetch(s, 4 * n, stream);
   uint64_t i = head;
   for (; i + 32 <= n; i += 32) {
+    prefetch.Ahead(s + 4 * i, 128);
     // Each vector: eight pixels as [c0 x8 | c1 x8 | c2 x8 | c3 x8].
     __m256i r[4];
     for (int k = 0; k < 4; ++k) {
@@ -155,8 +161,10 @@ GRABLINE_AVX2 void Split30(uint64_t n, const uint32_t *s, uint16_t *unpack, uint
   for (int part = 0; part < 3; ++part) {
     for (int c = 0; c < 3; ++c) inter[part][c] = Broadcast(kInterleave[part][c]);
   }
+  const SourcePrefetch prefetch(s, 4 * n, stream);
   uint64_t i = head;
   for (; i + 16 <= n; i += 16) {
+    prefetch.Ahead(s + i, 64);
     const __m256i a = Load(s + i), b = Load(s + i + 8);
     __m256i c[3];
     for (int k = 0; k < 3; ++k) {
@@ -195,8 +203,10 @@ GRABLINE_AVX2 void Copy(uint64_t bytes, const void *src, void *dst, bool stream)
   const auto *s = static_cast<const uint8_t *>(src);
   const uint64_t head = HeadPixels(d, bytes, kAlign);
   std::memcpy(d, s, head);
+  const SourcePrefetch prefetch(s, bytes, stream);
   uint64_t i = head;
   for (; i + 128 <= bytes; i += 128) {
+    prefetch.Ahead(s + i, 128);
     const __m256i v0 = Load(s + i), v1 = Load(s + i + 32), v2 = Load(s + i + 64),
                   v3 = Load(s + i + 96);
     Store(d + i, v0, true);

@@ -158,8 +158,10 @@ GRABLINE_AVX512 void SplitThreeLines(uint64_t n, const T *s, T *d0, T *d1, T *d2
   const uint64_t h0 = HeadPixels(d0, n, kAlign), h1 = HeadPixels(d1, n, kAlign),
                  h2 = HeadPixels(d2, n, kAlign);
   const uint64_t most = std::max({h0, h1, h2});
+  const SourcePrefetch prefetch(s, 3 * n * sizeof(T), kStream);
   uint64_t j = 0;
   for (; most + j + kStep <= n; j += kStep) {
+    prefetch.Ahead(s + 3 * (h0 + j), 192);
     Put<kStream>(d0 + h0 + j, ThreeWayChannel(s + 3 * (h0 + j), x0, m0));
     Put<kStream>(d1 + h1 + j, ThreeWayChannel(s + 3 * (h1 + j), x1, m1));
     Put<kStream>(d2 + h2 + j, ThreeWayChannel(s + 3 * (h2 + j), x2, m2));
@@ -209,8 +211,10 @@ GRABLINE_AVX512 void SplitFourLines(uint64_t n, const uint8_t *s, uint8_t *d0, u
   const uint64_t h0 = HeadPixels(d0, n, kAlign), h1 = HeadPixels(d1, n, kAlign),
                  h2 = HeadPixels(d2, n, kAlign), h3 = HeadPixels(d3, n, kAlign);
   const uint64_t most = std::max({h0, h1, h2, h3});
+  const SourcePrefetch prefetch(s, 4 * n, kStream);
   uint64_t j = 0;
   for (; most + j + 64 <= n; j += 64) {
+    prefetch.Ahead(s + 4 * (h0 + j), 256);
     Put<kStream>(d0 + h0 + j, FourWayChannel(s + 4 * (h0 + j), x0));
     Put<kStream>(d1 + h1 + j, FourWayChannel(s + 4 * (h1 + j), x1));
     Put<kStream>(d2 + h2 + j, FourWayChannel(s + 4 * (h2 + j), x2));
@@ -280,8 +284,10 @@ GRABLINE_AVX512 void Split30Lines(uint64_t n, const uint32_t *s, uint16_t *unpac
   const uint64_t h0 = HeadPixels(d0, n, kAlign), h1 = HeadPixels(d1, n, kAlign),
                  h2 = HeadPixels(d2, n, kAlign), hu = kUnpack ? UnpackHead(unpack, n) : 0;
   const uint64_t most = std::max({h0, h1, h2, hu});
+  const SourcePrefetch prefetch(s, 4 * n, kStream);
   uint64_t j = 0;
   for (; most + j + 32 <= n; j += 32) {
+    prefetch.Ahead(s + h0 + j, 128);
     const Fields30 f0 = Halves(s + h0 + j, low_words, high_words);
     Put<kStream>(d0 + h0 + j, Field0(f0, field));
     const Fields30 f1 = Halves(s + h1 + j, low_words, high_words);
@@ -336,8 +342,10 @@ GRABLINE_AVX512 void Copy(uint64_t bytes, const void *src, void *dst, bool strea
   const auto *s = static_cast<const uint8_t *>(src);
   const uint64_t head = HeadPixels(d, bytes, kAlign);
   std::memcpy(d, s, head);
+  const SourcePrefetch prefetch(s, bytes, true);
   uint64_t i = head;
   for (; i + 256 <= bytes; i += 256) {
+    prefetch.Ahead(s + i, 256);
     const __m512i v0 = Load(s + i), v1 = Load(s + i + 64), v2 = Load(s + i + 128),
                   v3 = Load(s + i + 192);
     Put<true>(d + i, v0);

