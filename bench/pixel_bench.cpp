@@ -258,8 +258,8 @@ const bool kRegistered = [] {
       Short(benchmark::RegisterBenchmark(Name(e.name, s, "/PrintGrab").c_str(), Extract, s,
                                          e.format, kStacked, false));
       if (Streams(s)) {
-        Short(benchmark::RegisterBenchmark(Name(e.name, s, "/Fresh").c_str(), Extract, s,
-                                           e.format, 1, true));
+        Short(benchmark::RegisterBenchmark(Name(e.name, s, "/Fresh").c_str(), Extract, s, e.format,
+                                           1, true));
       }
     }
     Short(benchmark::RegisterBenchmark(Name("MemcpyThenRead", s, "x3").c_str(), MemcpyThenRead, s));

@@ -40,8 +40,7 @@ void CountPending(InstanceRecord &inst, int delta) {
 // Start/stop cameras start on the falling trigger input; waits for it.
 void AwaitStartStopTrigger(InstanceRecord &inst, Bd board, uint32_t trig_c) {
   inst.cg_startup_state = 1;
-  const uint32_t asserted =
-      trig_c == 13 ? kProfile.trig_asserted_a : kProfile.trig_asserted_b;
+  const uint32_t asserted = trig_c == 13 ? kProfile.trig_asserted_a : kProfile.trig_asserted_b;
   const uint64_t start = BFTick();
   uint32_t state = 0;
   CiConHwTrigStat(board, 1, &state);

@@ -10,9 +10,9 @@
 namespace grabline {
 namespace {
 
+using tarvel::Value;
 using testing::PluginTest;
 using testing::ProcessThreads;
-using tarvel::Value;
 
 template <typename Read>
 bool Eventually(Read read) {
@@ -116,6 +116,30 @@ TEST_F(ThreadedContinuous, DisablingAfterManyFramesTakesFewSignalWaits) {
   EXPECT_EQ(FrameOf(images.at(0)), 5000u % 256);
 }
 
+// The per-frame path asks the host for nothing but the images a grab hands
+// out, and the board for a fixed handful of calls.
+TEST_F(ThreadedContinuous, AFrameCostsNoAllocationAndAFixedNumberOfBoardCalls) {
+  ASSERT_NE(OpenRing(8), nullptr);
+  auto grab = [&](int frames) {
+    for (int i = 0; i < frames; ++i) {
+      Produce(1);
+      std::vector<tarvel::Image> images;
+      ASSERT_EQ(instance_->Grab(&images), kOk);
+    }
+  };
+  grab(5);  // the first grabs may settle what stays for the run
+  const uint64_t allocations = tarvel::AllocationCalls(), images = tarvel::ImageCalls();
+  const uint64_t board_calls = bfsim::TotalCallCount();
+  constexpr int kFrames = 200;
+  grab(kFrames);
+  EXPECT_EQ(tarvel::AllocationCalls() - allocations, 0u);
+  EXPECT_EQ(tarvel::ImageCalls() - images, uint64_t{kFrames});  // one gray image a grab
+  // Today seven: the worker's wait and encoder read, the event threads'
+  // waits and board checks. Inquiries or settings per frame would show here.
+  EXPECT_LE(bfsim::TotalCallCount() - board_calls, 8u * kFrames);
+  EXPECT_TRUE(tarvel::PrintedMessages().empty());
+}
+
 TEST_F(ThreadedContinuous, AbortStopsTheWorkerAtTheFifthFrameOfFour) {
   tarvel::SetLowError(true);
   ASSERT_NE(OpenRing(4), nullptr);
@@ -184,9 +208,9 @@ TEST_F(ThreadedContinuous, DisablingDuringAStartStopStartUpEndsTheWorker) {
   WorkerGone();
   if constexpr (kProfile.sdk_debug_output) {
     const auto sent = bfsim::DebugOutput();
-    EXPECT_NE(std::find(sent.begin(), sent.end(),
-                        "CG thread aborted during startup, exiting thread\n"),
-              sent.end());
+    EXPECT_NE(
+        std::find(sent.begin(), sent.end(), "CG thread aborted during startup, exiting thread\n"),
+        sent.end());
   }
 }
 
