@@ -12,7 +12,7 @@ namespace grabline::kernels {
 namespace {
 
 void Split3x8(uint64_t n, const uint8_t *s, uint8_t *d0, uint8_t *d1, uint8_t *d2, bool) {
-  scalar::Split3x8(0, n, s, d0, d1, d2);
+  scalar::Split3(0, n, s, d0, d1, d2);
 }
 
 void Split4x8(uint64_t n, const uint8_t *s, uint8_t *d0, uint8_t *d1, uint8_t *d2, uint8_t *d3,
@@ -21,7 +21,7 @@ void Split4x8(uint64_t n, const uint8_t *s, uint8_t *d0, uint8_t *d1, uint8_t *d
 }
 
 void Split3x16(uint64_t n, const uint16_t *s, uint16_t *d0, uint16_t *d1, uint16_t *d2, bool) {
-  scalar::Split3x16(0, n, s, d0, d1, d2);
+  scalar::Split3(0, n, s, d0, d1, d2);
 }
 
 void Split30(uint64_t n, const uint32_t *s, uint16_t *unpack, uint16_t *d0, uint16_t *d1,

@@ -79,7 +79,7 @@ GRABLINE_AVX2 inline void SplitThree(const ThreeWay &t, const uint8_t *s, __m256
 GRABLINE_AVX2 void Split3x8(uint64_t n, const uint8_t *s, uint8_t *d0, uint8_t *d1, uint8_t *d2,
                             bool stream) {
   const uint64_t head = HeadPixels(d0, n, kAlign);
-  scalar::Split3x8(0, head, s, d0, d1, d2);
+  scalar::Split3(0, head, s, d0, d1, d2);
   const bool s0 = stream && Aligned(d0 + head, kAlign), s1 = stream && Aligned(d1 + head, kAlign),
              s2 = stream && Aligned(d2 + head, kAlign);
   const ThreeWay t = MakeThreeWay(1);
@@ -93,14 +93,14 @@ GRABLINE_AVX2 void Split3x8(uint64_t n, const uint8_t *s, uint8_t *d0, uint8_t *
     Store(d1 + i, out[1], s1);
     Store(d2 + i, out[2], s2);
   }
-  scalar::Split3x8(i, n, s, d0, d1, d2);
+  scalar::Split3(i, n, s, d0, d1, d2);
   if (stream) _mm_sfence();
 }
 
 GRABLINE_AVX2 void Split3x16(uint64_t n, const uint16_t *s, uint16_t *d0, uint16_t *d1,
                              uint16_t *d2, bool stream) {
   const uint64_t head = HeadPixels(d0, n, kAlign);
-  scalar::Split3x16(0, head, s, d0, d1, d2);
+  scalar::Split3(0, head, s, d0, d1, d2);
   const bool s0 = stream && Aligned(d0 + head, kAlign), s1 = stream && Aligned(d1 + head, kAlign),
              s2 = stream && Aligned(d2 + head, kAlign);
   const ThreeWay t = MakeThreeWay(2);
@@ -114,7 +114,7 @@ GRABLINE_AVX2 void Split3x16(uint64_t n, const uint16_t *s, uint16_t *d0, uint16
     Store(d1 + i, out[1], s1);
     Store(d2 + i, out[2], s2);
   }
-  scalar::Split3x16(i, n, s, d0, d1, d2);
+  scalar::Split3(i, n, s, d0, d1, d2);
   if (stream) _mm_sfence();
 }
 

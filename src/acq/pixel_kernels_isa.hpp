@@ -52,8 +52,9 @@ constexpr Mask GroupFourMask() {
 
 namespace scalar {
 
-inline void Split3x8(uint64_t from, uint64_t to, const uint8_t *s, uint8_t *d0, uint8_t *d1,
-                     uint8_t *d2) {
+// Bytes or 16-bit words alike.
+template <typename T>
+inline void Split3(uint64_t from, uint64_t to, const T *s, T *d0, T *d1, T *d2) {
   for (uint64_t i = from; i < to; ++i) {
     d0[i] = s[3 * i];
     d1[i] = s[3 * i + 1];
@@ -68,15 +69,6 @@ inline void Split4x8(uint64_t from, uint64_t to, const uint8_t *s, uint8_t *d0, 
     d1[i] = s[4 * i + 1];
     d2[i] = s[4 * i + 2];
     d3[i] = s[4 * i + 3];
-  }
-}
-
-inline void Split3x16(uint64_t from, uint64_t to, const uint16_t *s, uint16_t *d0, uint16_t *d1,
-                      uint16_t *d2) {
-  for (uint64_t i = from; i < to; ++i) {
-    d0[i] = s[3 * i];
-    d1[i] = s[3 * i + 1];
-    d2[i] = s[3 * i + 2];
   }
 }
 

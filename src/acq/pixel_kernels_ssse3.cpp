@@ -52,11 +52,7 @@ template <typename T>
 GRABLINE_SSSE3 inline void SplitThree(uint64_t n, const T *s, T *d0, T *d1, T *d2, bool stream) {
   constexpr uint64_t kBlock = 16 / sizeof(T);
   const uint64_t head = HeadPixels(d0, n, kAlign);
-  if constexpr (sizeof(T) == 1) {
-    scalar::Split3x8(0, head, s, d0, d1, d2);
-  } else {
-    scalar::Split3x16(0, head, s, d0, d1, d2);
-  }
+  scalar::Split3(0, head, s, d0, d1, d2);
   T *d[3] = {d0, d1, d2};
   bool st[3];
   __m128i m[3][3];
@@ -72,11 +68,7 @@ GRABLINE_SSSE3 inline void SplitThree(uint64_t n, const T *s, T *d0, T *d1, T *d
     const __m128i a = Load(p), b = Load(p + kBlock), c = Load(p + 2 * kBlock);
     for (int k = 0; k < 3; ++k) Store(d[k] + i, Pick3(a, b, c, m[k]), st[k]);
   }
-  if constexpr (sizeof(T) == 1) {
-    scalar::Split3x8(i, n, s, d0, d1, d2);
-  } else {
-    scalar::Split3x16(i, n, s, d0, d1, d2);
-  }
+  scalar::Split3(i, n, s, d0, d1, d2);
   if (stream) _mm_sfence();
 }
 
