@@ -193,29 +193,20 @@ GRABLINE_AVX2 void Split30(uint64_t n, const uint32_t *s, uint16_t *unpack, uint
   if (stream) _mm_sfence();
 }
 
-GRABLINE_AVX2 void Copy(uint64_t bytes, const void *src, void *dst, bool stream) {
-  if (bytes == 0) return;
-  if (!stream) {
-    std::memcpy(dst, src, bytes);
-    return;
+GRABLINE_AVX2 void CopyBlocks(const uint8_t *s, uint8_t *d, uint64_t count,
+                              const SourcePrefetch &prefetch) {
+  for (uint64_t b = 0; b < count; ++b, s += 128, d += 128) {
+    prefetch.Ahead(s, 128);
+    const __m256i v0 = Load(s), v1 = Load(s + 32), v2 = Load(s + 64), v3 = Load(s + 96);
+    Store(d, v0, true);
+    Store(d + 32, v1, true);
+    Store(d + 64, v2, true);
+    Store(d + 96, v3, true);
   }
-  auto *d = static_cast<uint8_t *>(dst);
-  const auto *s = static_cast<const uint8_t *>(src);
-  const uint64_t head = HeadPixels(d, bytes, kAlign);
-  std::memcpy(d, s, head);
-  const SourcePrefetch prefetch(s, bytes, stream);
-  uint64_t i = head;
-  for (; i + 128 <= bytes; i += 128) {
-    prefetch.Ahead(s + i, 128);
-    const __m256i v0 = Load(s + i), v1 = Load(s + i + 32), v2 = Load(s + i + 64),
-                  v3 = Load(s + i + 96);
-    Store(d + i, v0, true);
-    Store(d + i + 32, v1, true);
-    Store(d + i + 64, v2, true);
-    Store(d + i + 96, v3, true);
-  }
-  std::memcpy(d + i, s + i, bytes - i);
-  _mm_sfence();
+}
+
+void Copy(uint64_t bytes, const void *src, void *dst, bool stream) {
+  StreamCopy(bytes, src, dst, stream, kAlign, 128, CopyBlocks);
 }
 
 constexpr KernelTable kAvx2{"avx2", Split3x8, Split4x8, Split3x16, Split30, Copy};

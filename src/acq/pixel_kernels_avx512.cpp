@@ -332,29 +332,20 @@ GRABLINE_AVX512 void Split30(uint64_t n, const uint32_t *s, uint16_t *unpack, ui
   if (stream) _mm_sfence();
 }
 
-GRABLINE_AVX512 void Copy(uint64_t bytes, const void *src, void *dst, bool stream) {
-  if (bytes == 0) return;
-  if (!stream) {
-    std::memcpy(dst, src, bytes);
-    return;
+GRABLINE_AVX512 void CopyBlocks(const uint8_t *s, uint8_t *d, uint64_t count,
+                                const SourcePrefetch &prefetch) {
+  for (uint64_t b = 0; b < count; ++b, s += 256, d += 256) {
+    prefetch.Ahead(s, 256);
+    const __m512i v0 = Load(s), v1 = Load(s + 64), v2 = Load(s + 128), v3 = Load(s + 192);
+    Put<true>(d, v0);
+    Put<true>(d + 64, v1);
+    Put<true>(d + 128, v2);
+    Put<true>(d + 192, v3);
   }
-  auto *d = static_cast<uint8_t *>(dst);
-  const auto *s = static_cast<const uint8_t *>(src);
-  const uint64_t head = HeadPixels(d, bytes, kAlign);
-  std::memcpy(d, s, head);
-  const SourcePrefetch prefetch(s, bytes, true);
-  uint64_t i = head;
-  for (; i + 256 <= bytes; i += 256) {
-    prefetch.Ahead(s + i, 256);
-    const __m512i v0 = Load(s + i), v1 = Load(s + i + 64), v2 = Load(s + i + 128),
-                  v3 = Load(s + i + 192);
-    Put<true>(d + i, v0);
-    Put<true>(d + i + 64, v1);
-    Put<true>(d + i + 128, v2);
-    Put<true>(d + i + 192, v3);
-  }
-  std::memcpy(d + i, s + i, bytes - i);
-  _mm_sfence();
+}
+
+void Copy(uint64_t bytes, const void *src, void *dst, bool stream) {
+  StreamCopy(bytes, src, dst, stream, kAlign, 256, CopyBlocks);
 }
 
 constexpr KernelTable kAvx512{"avx512", Split3x8, Split4x8, Split3x16, Split30, Copy};

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "acq/pixel_kernels.hpp"
 
@@ -126,6 +127,31 @@ class SourcePrefetch {
  private:
   uintptr_t end_;
 };
+
+// The copy of every table around its own loop of whole blocks: ordinary
+// copies are memcpy's; a streamed one copies up to an `align` boundary and
+// the tail with memcpy, hands the blocks between to `blocks` (non-temporal
+// stores, one source prefetch a block) and fences.
+using StreamBlocks = void (*)(const uint8_t *s, uint8_t *d, uint64_t count,
+                              const SourcePrefetch &prefetch);
+
+inline void StreamCopy(uint64_t bytes, const void *src, void *dst, bool stream, uintptr_t align,
+                       uint64_t block, StreamBlocks blocks) {
+  if (bytes == 0) return;
+  if (!stream) {
+    std::memcpy(dst, src, bytes);
+    return;
+  }
+  auto *d = static_cast<uint8_t *>(dst);
+  const auto *s = static_cast<const uint8_t *>(src);
+  const uint64_t head = HeadPixels(d, bytes, align);
+  std::memcpy(d, s, head);
+  const uint64_t count = (bytes - head) / block;
+  blocks(s + head, d + head, count, SourcePrefetch(s, bytes, true));
+  const uint64_t done = head + count * block;
+  std::memcpy(d + done, s + done, bytes - done);
+  _mm_sfence();
+}
 
 template <typename T>
 bool Aligned(const T *d, uintptr_t align) {
