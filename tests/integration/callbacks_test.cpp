@@ -2,14 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
+#include "support/eventually.hpp"
 #include "support/plugin_fixture.hpp"
 
 namespace grabline {
 namespace {
 
+using testing::Eventually;
 using testing::GrabDelivered;
 using testing::PluginTest;
 
@@ -22,16 +23,6 @@ void Count(void *instance, void *, void *context) {
   auto *seen = static_cast<Seen *>(context);
   seen->instance = instance;
   ++seen->calls;
-}
-
-// Waits (bounded) until `value` reaches `target`; event threads run apart.
-template <typename Read>
-bool Eventually(Read read, int64_t target) {
-  for (int i = 0; i < 500; ++i) {
-    if (read() >= target) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return false;
 }
 
 class Callbacks : public PluginTest {
@@ -59,7 +50,7 @@ TEST_F(Callbacks, ThreadedTransferEndOncePerFrameAndOnceMoreAtClose) {
     std::vector<tarvel::Image> images;
     ASSERT_EQ(GrabDelivered(instance, &images), kOk);
   }
-  EXPECT_TRUE(Eventually([&] { return seen.calls.load(); }, 3));
+  EXPECT_TRUE(Eventually([&] { return seen.calls.load() >= 3; }));  // event threads run apart
   EXPECT_EQ(Counter(instance), seen.calls.load());
   // The instance handle is its slot of the class record.
   EXPECT_EQ(seen.instance.load(), static_cast<void *>(&plugin_->fg_class().instance[0]));
@@ -102,7 +93,7 @@ TEST_F(Callbacks, ThreadedOverflowThreadCountsOverflows) {
     instance->GetParam("overflow_count", &v);
     return v.empty() ? int64_t{-1} : v[0].i;
   };
-  EXPECT_TRUE(Eventually(count, 1));
+  EXPECT_TRUE(Eventually([&] { return count() >= 1; }));
   EXPECT_EQ(count(), 1);
   ASSERT_EQ(instance->SetParam("overflow_thread", tarvel::Value::Str("disable")), kOk);
   ASSERT_EQ(instance->SetParam("overflow_thread", tarvel::Value::Str("disable")), kOk);

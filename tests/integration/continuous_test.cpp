@@ -2,26 +2,18 @@
 // methods.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <thread>
 
+#include "support/eventually.hpp"
 #include "support/plugin_fixture.hpp"
 
 namespace grabline {
 namespace {
 
 using tarvel::Value;
+using testing::Eventually;
 using testing::PluginTest;
 using testing::ProcessThreads;
-
-template <typename Read>
-bool Eventually(Read read) {
-  for (int i = 0; i < 1000; ++i) {
-    if (read()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return false;
-}
 
 class ThreadedContinuous : public PluginTest {
  protected:

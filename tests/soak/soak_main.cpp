@@ -4,20 +4,20 @@
 // threads and descriptors must stay flat. Exits 1 at the first violation.
 #include <dirent.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "bfsim_control.hpp"
+#include "support/delivering.hpp"
+#include "support/eventually.hpp"
 #include "tarvel_host.hpp"
 
 // The sanitizer's quarantine holds freed memory back; a small one lets the
@@ -63,15 +63,6 @@ bool ThreadsBackTo(long baseline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return StatusField("Threads:") <= baseline;
-}
-
-template <typename Read>
-bool Eventually(Read read) {
-  for (int i = 0; i < 5000; ++i) {
-    if (read()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return false;
 }
 
 // One open-grab-close cycle and the books it must leave.
@@ -140,27 +131,10 @@ class Cycle {
     Fail("an image repeats an earlier frame, goes back, or carries no frame produced");
   }
 
-  Terr GrabDelivering(const std::function<Terr()> &operation) {
-    std::atomic<bool> done{false};
-    Terr result = 0;
-    std::thread worker([&] {
-      result = operation();
-      done.store(true);
-    });
-    while (!done.load()) {
-      if (bfsim::WaitArmed(0, 2)) {
-        const auto state = bfsim::AcquisitionState(0);
-        if (state && state->snap) bfsim::DeliverFrames(0, 1);
-      }
-    }
-    worker.join();
-    return result;
-  }
-
   void Snaps(uint64_t count) {
     for (uint64_t i = 0; i < count; ++i) {
       std::vector<tarvel::Image> images;
-      Expect(GrabDelivering([&] { return instance_->Grab(&images); }), "snap");
+      Expect(grabline::testing::WhileDelivering([&] { return instance_->Grab(&images); }), "snap");
       Taken(images);
     }
   }
@@ -168,7 +142,7 @@ class Cycle {
   void Async(uint64_t count) {
     for (uint64_t i = 0; i < count; ++i) {
       std::vector<tarvel::Image> images;
-      Expect(GrabDelivering([&] {
+      Expect(grabline::testing::WhileDelivering([&] {
                const Terr started = instance_->GrabStart(1e9);
                return started != T_MSG_OK ? started : instance_->GrabAsync(1e9, &images);
              }),
@@ -195,7 +169,8 @@ class Cycle {
       const uint32_t frames = room == 0 ? 0 : 1 + (number_ + round) % room;
       if (bfsim::DeliverFrames(0, frames) != frames) Fail("the board took fewer frames");
       delivered += frames;
-      if (!Eventually([&] { return uint64_t(Get("next_buffer_acquired_abs")) >= delivered; })) {
+      if (!grabline::testing::Eventually(
+              [&] { return uint64_t(Get("next_buffer_acquired_abs")) >= delivered; })) {
         Fail("the worker did not take every frame");
       }
       const int64_t waiting = Get("next_buffer_acquired_abs") - Get("next_buffer_returned_abs");
