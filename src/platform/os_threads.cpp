@@ -9,6 +9,7 @@
 #include <new>
 
 #include "platform/os.hpp"
+#include "platform/sched_attr.hpp"
 
 namespace grabline::os {
 
@@ -38,18 +39,6 @@ std::atomic<uint32_t> running_threads{0};
 void Release(Thread *thread) {
   if (thread->references.fetch_sub(1, std::memory_order_acq_rel) == 1) delete thread;
 }
-
-// The kernel's sched_attr in its first version.
-struct SchedAttr {
-  uint32_t size;
-  uint32_t policy;
-  uint64_t flags;
-  int32_t nice;
-  uint32_t priority;
-  uint64_t runtime;
-  uint64_t deadline;
-  uint64_t period;
-};
 
 constexpr int kTimeCritical = 15;
 constexpr uint64_t kPromptSliceNs = 100'000;

@@ -7,16 +7,13 @@
 #include <thread>
 
 #include "platform/os.hpp"
+#include "platform/sched_attr.hpp"
+#include "support/eventually.hpp"
 
 namespace grabline::os {
 namespace {
 
-// Polls like the plug-in's thread stop; the limit only bounds a failing test.
-template <typename Done>
-bool Eventually(Done done) {
-  for (int i = 0; i < 10000 && !done(); ++i) Sleep(1);
-  return done();
-}
+using testing::Eventually;
 
 // A thread that blocks on `gate`, then notes that it ran to the end.
 struct Gated {
@@ -76,18 +73,6 @@ TEST(ThreadedOsThreads, HandleClosedBeforeOrAfterTheEndLeavesNothing) {
   EXPECT_TRUE(late.finished.load());
   CloseThread(closed_late);
 }
-
-// The kernel's sched_attr in its first version.
-struct SchedAttr {
-  uint32_t size;
-  uint32_t policy;
-  uint64_t flags;
-  int32_t nice;
-  uint32_t priority;
-  uint64_t runtime;
-  uint64_t deadline;
-  uint64_t period;
-};
 
 // The calling thread's scheduler slice in nanoseconds, 0 if unknown.
 uint64_t OwnSlice() {
