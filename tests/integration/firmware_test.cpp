@@ -27,14 +27,6 @@ class Firmware : public PluginTest {
     ASSERT_EQ(bfsim::LoadSystem(kSystem), "");
     tarvel::SetLowError(true);
   }
-  tarvel::Instance *OpenOn(const char *device) {
-    auto params = Params("gray8.cam");
-    params.device = device;
-    Terr code = 0;
-    tarvel::Instance *instance = Open(params, &code);
-    EXPECT_EQ(code, kOk) << device;
-    return instance;
-  }
   static std::string Text(tarvel::Instance *instance, const char *name) {
     std::vector<Value> values;
     EXPECT_EQ(instance->GetParam(name, &values), kOk) << name;

@@ -29,14 +29,6 @@ class Lines : public PluginTest {
               "");
     tarvel::SetLowError(true);
   }
-  tarvel::Instance *OpenOn(const char *device) {
-    auto params = Params("gray8.cam");
-    params.device = device;
-    Terr code = 0;
-    tarvel::Instance *instance = Open(params, &code);
-    EXPECT_EQ(code, kOk) << device;
-    return instance;
-  }
   static std::string Level(tarvel::Instance *instance, const std::string &name,
                            Terr expected = kOk) {
     std::vector<Value> values;

@@ -31,14 +31,6 @@ class Lut : public PluginTest {
     PluginTest::SetUp();
     ASSERT_EQ(bfsim::LoadSystem("family=R64 model=A kinds=cl\nfamily=Raven model=R\n"), "");
   }
-  tarvel::Instance *OpenOn(const char *device, const std::string &camera) {
-    auto params = Params(camera);
-    params.device = device;
-    Terr code = 0;
-    tarvel::Instance *instance = Open(params, &code);
-    EXPECT_EQ(code, kOk) << device << " " << camera;
-    return instance;
-  }
   // Bank `bank` of `board`'s LUT from `start`, `count` entries.
   static std::vector<int32_t> Bank(uint32_t board, uint32_t bank, size_t start, size_t count) {
     const std::vector<uint16_t> lut = bfsim::LutBank(board, bank);

@@ -58,14 +58,6 @@ class StitchShare : public PluginTest {
     }
     PluginTest::TearDown();
   }
-  tarvel::Instance *OpenOn(const std::string &device) {
-    auto params = Params("gray8.cam");
-    params.device = device;
-    Terr code = 0;
-    tarvel::Instance *instance = Open(params, &code);
-    EXPECT_EQ(code, kOk) << device;
-    return instance;
-  }
   static InstanceRecord &Record(tarvel::Instance *instance) {
     return *static_cast<InstanceRecord *>(instance->record().currInst);
   }

@@ -16,14 +16,6 @@ class Triggers : public PluginTest {
     PluginTest::SetUp();
     tarvel::SetLowError(true);
   }
-  tarvel::Instance *OpenOn(const char *device, const std::string &camera) {
-    auto params = Params(camera);
-    params.device = device;
-    Terr code = 0;
-    tarvel::Instance *instance = Open(params, &code);
-    EXPECT_EQ(code, kOk) << device << " " << camera;
-    return instance;
-  }
   static std::string Word(tarvel::Instance *instance, const char *name) {
     std::vector<Value> values;
     EXPECT_EQ(instance->GetParam(name, &values), kOk) << name;

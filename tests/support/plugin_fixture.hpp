@@ -74,6 +74,16 @@ class PluginTest : public ::testing::Test {
     return instance;
   }
 
+  // The gray camera on the board of another device name.
+  tarvel::Instance *OpenOn(const std::string &device, const std::string &camera = "gray8.cam") {
+    auto params = Params(camera);
+    params.device = device;
+    Terr code = 0;
+    tarvel::Instance *instance = Open(params, &code);
+    EXPECT_EQ(code, kOk) << device << " " << camera;
+    return instance;
+  }
+
   // Closes one instance the test opened.
   Terr Close(tarvel::Instance *instance) {
     for (auto &kept : instances_) {
