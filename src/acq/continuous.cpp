@@ -17,9 +17,7 @@ namespace {
 constexpr int kTimeCritical = 15;
 
 CiSIGNAL *AcquisitionSignal(InstanceRecord &inst) {
-  // The standard build's worker always waits on the fixed-length signal.
-  const bool start_stop = inst.start_stop != 0 && kProfile.sdk != bfsdk::SdkVersion::kStandard;
-  return start_stop ? &inst.cg_ss_signal : &inst.cg_signal;
+  return inst.start_stop != 0 ? &inst.cg_ss_signal : &inst.cg_signal;
 }
 
 void Report(const InstanceRecord &inst, const char *text) {

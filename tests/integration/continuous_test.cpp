@@ -206,6 +206,35 @@ TEST_F(ThreadedContinuous, DisablingDuringAStartStopStartUpEndsTheWorker) {
   }
 }
 
+// Start/stop frames vary in length: each grab gets its own frame's lines, in
+// order, and the run ends without a word from the worker.
+TEST_F(ThreadedContinuous, StartStopFramesArriveInOrderWithTheirLineCounts) {
+  tarvel::SetLowError(true);
+  instance_ = OpenOk("startstop8.cam");
+  ASSERT_NE(instance_, nullptr);
+  bfsim::SetManualClock(0, true);
+  ASSERT_EQ(instance_->SetParam("num_buffers", Value::Int(3)), kOk);
+  threads_before_enable_ = ProcessThreads();
+  ASSERT_EQ(instance_->SetParam("continuous_grabbing", Value::Str("enable")), kOk);
+  ASSERT_TRUE(bfsim::WaitArmed(0, 5000));
+  // The camera's frames have 48, 17, 1 and 30 lines; a one-line frame is
+  // handed out three lines high.
+  const int32_t heights[] = {48, 17, 3, 30, 48, 17, 3};
+  for (uint64_t f = 0; f < std::size(heights); ++f) {
+    Produce(1);
+    std::vector<tarvel::Image> images;
+    ASSERT_EQ(instance_->Grab(&images), kOk) << "frame " << f;
+    EXPECT_EQ(images.at(0).height(), heights[f]) << "frame " << f;
+    EXPECT_EQ(FrameOf(images.at(0)), f);
+  }
+  ASSERT_EQ(instance_->SetParam("continuous_grabbing", Value::Str("disable")), kOk);
+  WorkerGone();
+  EXPECT_EQ(tarvel::PrintedMessages(), std::vector<std::string>{});
+  ASSERT_EQ(Close(instance_), kOk);
+  EXPECT_EQ(bfsim::LiveQTabs(0), 0u);
+  EXPECT_EQ(bfsim::LiveSignals(0), 0u);
+}
+
 TEST_F(ThreadedContinuous, CloseStopsAWaitingWorker) {
   ASSERT_NE(OpenRing(4), nullptr);
   Produce(2);
