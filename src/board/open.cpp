@@ -108,9 +108,14 @@ Terr FindBoard(InstanceRecord &inst, std::string_view device, const uint32_t (&c
     }
     return FG_ERR_BOARD_OPEN;
   }
-  // A family name whose family has no boards ends here as well.
+  // A family name with a board number whose family has no boards (or is not
+  // searched by this build) ends here as well; "R64:x" is no name at all.
   for (const FamilyName &family : kFamilies) {
-    if (device.substr(0, std::strlen(family.prefix)) == family.prefix) return FG_ERR_BOARD_OPEN;
+    const std::string_view prefix = family.prefix;
+    int32_t n = 0;
+    if (device.substr(0, prefix.size()) == prefix && ParseNumber(device.substr(prefix.size()), &n)) {
+      return FG_ERR_BOARD_OPEN;
+    }
   }
   return FG_ERR_UNSUPPORTED;
 }

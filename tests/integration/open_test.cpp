@@ -55,8 +55,12 @@ TEST_F(Opening, DeviceNameForms) {
   ExpectRefused(WithDevice("R64:1"), FG_ERR_BOARD_OPEN);        // no second R64
   ExpectRefused(WithDevice("RoadRunner:0"), FG_ERR_BOARD_OPEN);  // no RoadRunner at all
   ExpectRefused(WithDevice("GN2:0"), FG_ERR_BOARD_OPEN);
-  ExpectRefused(WithDevice("R64:x"), FG_ERR_BOARD_OPEN);
   ExpectRefused(WithDevice("Switch:9,Connector:9"), FG_ERR_BOARD_OPEN);
+  // A family name without a board number is none of the names.
+  for (const char *device : {"R64:x", "R64:", "R64:0x", "Raven:", "GN2:1x", "RoadRunner: 1"}) {
+    SCOPED_TRACE(device);
+    ExpectRefused(WithDevice(device), FG_ERR_UNSUPPORTED);
+  }
   ExpectRefused(WithDevice("r64:0"), FG_ERR_UNSUPPORTED);
   ExpectRefused(WithDevice("camera"), FG_ERR_UNSUPPORTED);
   ExpectRefused(WithDevice(""), FG_ERR_UNSUPPORTED);
