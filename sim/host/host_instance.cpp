@@ -102,21 +102,21 @@ Terr Instance::GetParam(std::string_view name, std::vector<Value> *values) {
   return result;
 }
 
-Terr Instance::SetLut(const std::vector<int32_t> &red, const std::vector<int32_t> &green,
-                      const std::vector<int32_t> &blue) {
+Terr Instance::SetLut(const std::vector<int64_t> &red, const std::vector<int64_t> &green,
+                      const std::vector<int64_t> &blue) {
   TFgSetLutOp op = plugin_->fg_class().param_ops.set_lut;
   if (!open_ || !internal::Written(op)) return T_ERR_ARGUMENT;
   if (red.size() != green.size() || red.size() != blue.size() || red.size() > INT32_MAX) {
     return T_ERR_ARGUMENT;
   }
   // The operation takes mutable tables; hand it copies.
-  std::vector<int32_t> r = red, g = green, b = blue;
+  std::vector<int64_t> r = red, g = green, b = blue;
   return op(plugin_->proc(), record_.get(), r.data(), g.data(), b.data(),
             static_cast<int32_t>(r.size()));
 }
 
-Terr Instance::GetLut(std::vector<int32_t> *red, std::vector<int32_t> *green,
-                      std::vector<int32_t> *blue) {
+Terr Instance::GetLut(std::vector<int64_t> *red, std::vector<int64_t> *green,
+                      std::vector<int64_t> *blue) {
   TFgGetLutOp op = plugin_->fg_class().param_ops.get_lut;
   if (!open_ || !internal::Written(op)) return T_ERR_ARGUMENT;
   if (red == nullptr || green == nullptr || blue == nullptr) return T_ERR_ARGUMENT;

@@ -53,7 +53,8 @@ struct Lut {
     return !writing || type != kWideLutType;
   }
 
-  uint32_t Poke(uint32_t mask, int32_t index, int32_t value) const {
+  uint32_t Poke(uint32_t mask, int32_t index, int64_t value) const {
+    // The board takes the low 32 bits of the host's integer.
     return CiLutPoke(board, type, kBankSet, mask, static_cast<uint32_t>(index),
                      static_cast<uint32_t>(value));
   }
@@ -72,7 +73,7 @@ struct Lut {
   }
 };
 
-Terr WriteR64(const Lut &lut, const int32_t *red, const int32_t *green, const int32_t *blue,
+Terr WriteR64(const Lut &lut, const int64_t *red, const int64_t *green, const int64_t *blue,
               int32_t n) {
   if (lut.gray) {
     const int32_t entries = LutEntries(lut.bits);
@@ -98,12 +99,12 @@ struct Block {
   T entries[kSize];
   int32_t count;
   // The low bits of the table's first entries, at most a block full.
-  Block(const int32_t *table, int32_t n) : count(std::min(n, kSize)) {
+  Block(const int64_t *table, int32_t n) : count(std::min(n, kSize)) {
     for (int32_t i = 0; i < count; ++i) entries[i] = static_cast<T>(table[i]);
   }
 };
 
-Terr WriteBlocks(const Lut &lut, const int32_t *red, const int32_t *green, const int32_t *blue,
+Terr WriteBlocks(const Lut &lut, const int64_t *red, const int64_t *green, const int64_t *blue,
                  int32_t n) {
   if (!lut.Supported(true)) return FG_ERR_LUT_UNSUPPORTED;
   uint32_t e = 0;
@@ -126,7 +127,7 @@ Terr WriteBlocks(const Lut &lut, const int32_t *red, const int32_t *green, const
     return lut.Failed(e) ? FG_ERR_LUT_UNSUPPORTED : FG_OK;
   }
   if (n < kColourEntries) return FG_ERR_LUT_LENGTH;
-  const std::pair<const int32_t *, uint32_t> channels[] = {
+  const std::pair<const int64_t *, uint32_t> channels[] = {
       {red, kRed}, {green, kGreen}, {blue, kBlueBanks}};
   for (const auto &[table, mask] : channels) {
     const Block<uint8_t, kByteBlock> block(table, n);
@@ -137,7 +138,7 @@ Terr WriteBlocks(const Lut &lut, const int32_t *red, const int32_t *green, const
   return FG_OK;
 }
 
-Terr ReadR64(const Lut &lut, int32_t *red, int32_t *green, int32_t *blue, int32_t *num) {
+Terr ReadR64(const Lut &lut, int64_t *red, int64_t *green, int64_t *blue, int32_t *num) {
   // Depths without a LUT read nothing, colour ones too: a length left as
   // the caller gave it could reach past the caller's tables.
   const int32_t entries = LutEntries(lut.bits);
@@ -145,17 +146,17 @@ Terr ReadR64(const Lut &lut, int32_t *red, int32_t *green, int32_t *blue, int32_
   *num = entries;
   for (int32_t i = 0; i < entries; ++i) {
     if (lut.gray) {
-      red[i] = green[i] = blue[i] = static_cast<int32_t>(lut.Peek(kRed, i));
+      red[i] = green[i] = blue[i] = int64_t(lut.Peek(kRed, i));
     } else {
-      red[i] = static_cast<int32_t>(lut.Peek(kRed, i));
-      green[i] = static_cast<int32_t>(lut.Peek(kGreen, i));
-      blue[i] = static_cast<int32_t>(lut.Peek(kBlue, i));
+      red[i] = int64_t(lut.Peek(kRed, i));
+      green[i] = int64_t(lut.Peek(kGreen, i));
+      blue[i] = int64_t(lut.Peek(kBlue, i));
     }
   }
   return FG_OK;
 }
 
-Terr ReadBlocks(const Lut &lut, int32_t *red, int32_t *green, int32_t *blue, int32_t *num) {
+Terr ReadBlocks(const Lut &lut, int64_t *red, int64_t *green, int64_t *blue, int32_t *num) {
   if (!lut.Supported(false)) return FG_ERR_LUT_UNSUPPORTED;
   if (lut.gray) {
     const int32_t entries = LutEntries(lut.bits);
@@ -171,7 +172,7 @@ Terr ReadBlocks(const Lut &lut, int32_t *red, int32_t *green, int32_t *blue, int
     *num = entries;
     return FG_OK;
   }
-  const std::pair<int32_t *, uint32_t> channels[] = {{red, kRed}, {green, kGreen}, {blue, kBlue}};
+  const std::pair<int64_t *, uint32_t> channels[] = {{red, kRed}, {green, kGreen}, {blue, kBlue}};
   for (const auto &[table, mask] : channels) {
     uint8_t bytes[kColourEntries];
     if (lut.Failed(lut.Read(mask, bytes, kColourEntries))) return FG_ERR_LUT_UNSUPPORTED;
@@ -183,7 +184,7 @@ Terr ReadBlocks(const Lut &lut, int32_t *red, int32_t *green, int32_t *blue, int
 
 }  // namespace
 
-Terr FGSetLut(Tproc_handle, TFgInstance *fginst, int32_t *red, int32_t *green, int32_t *blue,
+Terr FGSetLut(Tproc_handle, TFgInstance *fginst, int64_t *red, int64_t *green, int64_t *blue,
               int32_t num) {
   InstanceRecord *inst = CurrInst(fginst);
   if (inst == nullptr || inst->board == nullptr) return FG_ERR_BOARD;
@@ -196,7 +197,7 @@ Terr FGSetLut(Tproc_handle, TFgInstance *fginst, int32_t *red, int32_t *green, i
   return WriteBlocks(lut, red, green, blue, num);
 }
 
-Terr FGGetLut(Tproc_handle, TFgInstance *fginst, int32_t *red, int32_t *green, int32_t *blue,
+Terr FGGetLut(Tproc_handle, TFgInstance *fginst, int64_t *red, int64_t *green, int64_t *blue,
               int32_t *num) {
   InstanceRecord *inst = CurrInst(fginst);
   if (inst == nullptr || inst->board == nullptr) return FG_ERR_BOARD;

@@ -19,10 +19,10 @@ Terr FGSetParam(Tproc_handle proc_id, TFgInstance *fginst, const char *name, Tcp
                 int32_t num);
 Terr FGGetParam(Tproc_handle proc_id, TFgInstance *fginst, const char *name, Tcpar *value,
                 int32_t *num);
-Terr FGSetLut(Tproc_handle proc_id, TFgInstance *fginst, int32_t *red, int32_t *green,
-              int32_t *blue, int32_t num);
-Terr FGGetLut(Tproc_handle proc_id, TFgInstance *fginst, int32_t *red, int32_t *green,
-              int32_t *blue, int32_t *num);
+Terr FGSetLut(Tproc_handle proc_id, TFgInstance *fginst, int64_t *red, int64_t *green,
+              int64_t *blue, int32_t num);
+Terr FGGetLut(Tproc_handle proc_id, TFgInstance *fginst, int64_t *red, int64_t *green,
+              int64_t *blue, int32_t *num);
 Terr FGSetCallback(Tproc_handle proc_id, TFgInstance *fginst, const char *type,
                    TFgCallback function, void *context);
 Terr FGGetCallback(Tproc_handle proc_id, TFgInstance *fginst, const char *type,

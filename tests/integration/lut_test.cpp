@@ -12,9 +12,9 @@ namespace {
 using tarvel::Value;
 using testing::PluginTest;
 
-std::vector<int32_t> Table(size_t n, int32_t first, int32_t step = 1) {
-  std::vector<int32_t> table(n);
-  for (size_t i = 0; i < n; ++i) table[i] = first + static_cast<int32_t>(i) * step;
+std::vector<int64_t> Table(size_t n, int64_t first, int64_t step = 1) {
+  std::vector<int64_t> table(n);
+  for (size_t i = 0; i < n; ++i) table[i] = first + static_cast<int64_t>(i) * step;
   return table;
 }
 
@@ -32,9 +32,9 @@ class Lut : public PluginTest {
     ASSERT_EQ(bfsim::LoadSystem("family=R64 model=A kinds=cl\nfamily=Raven model=R\n"), "");
   }
   // Bank `bank` of `board`'s LUT from `start`, `count` entries.
-  static std::vector<int32_t> Bank(uint32_t board, uint32_t bank, size_t start, size_t count) {
+  static std::vector<int64_t> Bank(uint32_t board, uint32_t bank, size_t start, size_t count) {
     const std::vector<uint16_t> lut = bfsim::LutBank(board, bank);
-    return std::vector<int32_t>(lut.begin() + static_cast<std::ptrdiff_t>(start),
+    return std::vector<int64_t>(lut.begin() + static_cast<std::ptrdiff_t>(start),
                                 lut.begin() + static_cast<std::ptrdiff_t>(start + count));
   }
 };
@@ -42,7 +42,7 @@ class Lut : public PluginTest {
 TEST_F(Lut, Gray10BitOffR64IsWrittenFourTimesAndReadBack) {
   tarvel::Instance *instance = OpenOn("Raven:0", "gray10.cam");
   ASSERT_NE(instance, nullptr);
-  const std::vector<int32_t> gray = Table(1024, 1023, -1);
+  const std::vector<int64_t> gray = Table(1024, 1023, -1);
   bfsim::RecordCalls(true);
   ASSERT_EQ(instance->SetLut(gray, gray, gray), kOk);
   const std::vector<bfsim::Call> writes = CallsOf("CiLutWrite");
@@ -52,7 +52,7 @@ TEST_F(Lut, Gray10BitOffR64IsWrittenFourTimesAndReadBack) {
     EXPECT_EQ(writes[k].args, (std::vector<uint64_t>{2, 0, 3, k * 1024, 1024, 2}));
     for (uint32_t bank : {0u, 1u}) EXPECT_EQ(Bank(1, bank, k * 1024, 1024), gray);
   }
-  std::vector<int32_t> red, green, blue;
+  std::vector<int64_t> red, green, blue;
   ASSERT_EQ(instance->GetLut(&red, &green, &blue), kOk);
   EXPECT_EQ(red, gray);
   EXPECT_EQ(green, gray);
@@ -65,31 +65,31 @@ TEST_F(Lut, ShortTablesAreRefusedBeforeAnyWrite) {
   ASSERT_NE(raven, nullptr);
   ASSERT_NE(r64, nullptr);
   bfsim::RecordCalls(true);
-  const std::vector<int32_t> short8 = Table(255, 0);
+  const std::vector<int64_t> short8 = Table(255, 0);
   EXPECT_EQ(raven->SetLut(short8, short8, short8), FG_ERR_LUT_LENGTH);
-  const std::vector<int32_t> short10 = Table(1023, 0);
+  const std::vector<int64_t> short10 = Table(1023, 0);
   EXPECT_EQ(r64->SetLut(short10, short10, short10), FG_ERR_LUT_LENGTH);
   EXPECT_TRUE(CallsOf("CiLutWrite").empty());
   EXPECT_EQ(bfsim::CallCount("CiLutPoke"), 0u);
 
   // 8 bits off R64: one block of bytes with mask 15; a longer table is cut
   // to the block.
-  const std::vector<int32_t> long8 = Table(300, 0x100);
+  const std::vector<int64_t> long8 = Table(300, 0x100);
   ASSERT_EQ(raven->SetLut(long8, long8, long8), kOk);
   const std::vector<bfsim::Call> writes = CallsOf("CiLutWrite");
   ASSERT_EQ(writes.size(), 1u);
   EXPECT_EQ(writes[0].args, (std::vector<uint64_t>{1, 0, 15, 0, 256, 1}));
-  EXPECT_EQ(Bank(1, 3, 0, 3), (std::vector<int32_t>{0, 1, 2}));  // the low 8 bits
+  EXPECT_EQ(Bank(1, 3, 0, 3), (std::vector<int64_t>{0, 1, 2}));  // the low 8 bits
 }
 
 TEST_F(Lut, R64WritesAndReadsEntryByEntry) {
   tarvel::Instance *gray = OpenOn("R64:0", "gray10.cam");
   ASSERT_NE(gray, nullptr);
-  const std::vector<int32_t> table = Table(1024, 5, 3);
+  const std::vector<int64_t> table = Table(1024, 5, 3);
   ASSERT_EQ(gray->SetLut(table, table, table), kOk);
   EXPECT_EQ(bfsim::CallCount("CiLutPoke"), 1024u);
   EXPECT_EQ(Bank(0, 1, 0, 1024), table);  // mask 3: red and green banks
-  std::vector<int32_t> red, green, blue;
+  std::vector<int64_t> red, green, blue;
   ASSERT_EQ(gray->GetLut(&red, &green, &blue), kOk);
   EXPECT_EQ(red, table);
   EXPECT_EQ(blue, table);
@@ -97,7 +97,7 @@ TEST_F(Lut, R64WritesAndReadsEntryByEntry) {
 
   tarvel::Instance *colour = OpenOn("R64:0", "rgb24.cam");
   ASSERT_NE(colour, nullptr);
-  const std::vector<int32_t> r = Table(256, 0), g = Table(256, 1000), b = Table(256, 2000);
+  const std::vector<int64_t> r = Table(256, 0), g = Table(256, 1000), b = Table(256, 2000);
   ASSERT_EQ(colour->SetLut(r, g, b), kOk);
   ASSERT_EQ(colour->GetLut(&red, &green, &blue), kOk);
   EXPECT_EQ(red, r);
@@ -112,15 +112,15 @@ TEST_F(Lut, ColourOffR64UsesOneBlockPerChannel) {
   tarvel::Instance *instance = OpenOn("Raven:0", "rgb30.cam");
   ASSERT_NE(instance, nullptr);
   // Blocks of bytes, whatever the depth.
-  const std::vector<int32_t> r = Table(256, 0), g = Table(256, 255, -1), b = Table(256, 0x300);
-  const std::vector<int32_t> b_low = Table(256, 0);
+  const std::vector<int64_t> r = Table(256, 0), g = Table(256, 255, -1), b = Table(256, 0x300);
+  const std::vector<int64_t> b_low = Table(256, 0);
   bfsim::RecordCalls(true);
   ASSERT_EQ(instance->SetLut(r, g, b), kOk);
   std::vector<uint64_t> masks;
   for (const bfsim::Call &call : CallsOf("CiLutWrite")) masks.push_back(call.args.at(2));
   EXPECT_EQ(masks, (std::vector<uint64_t>{1, 2, 12}));
   EXPECT_EQ(Bank(1, 3, 0, 256), b_low);
-  std::vector<int32_t> red, green, blue;
+  std::vector<int64_t> red, green, blue;
   ASSERT_EQ(instance->GetLut(&red, &green, &blue), kOk);
   EXPECT_EQ(red, r);
   EXPECT_EQ(green, g);
@@ -132,9 +132,9 @@ TEST_F(Lut, BoardsWithoutLutRefuse) {
   ASSERT_EQ(bfsim::LoadSystem("family=Raven model=R lut=no\n"), "");
   tarvel::Instance *instance = OpenOn("Raven:0", "gray8.cam");
   ASSERT_NE(instance, nullptr);
-  const std::vector<int32_t> table = Table(256, 0);
+  const std::vector<int64_t> table = Table(256, 0);
   EXPECT_EQ(instance->SetLut(table, table, table), FG_ERR_LUT_UNSUPPORTED);
-  std::vector<int32_t> red, green, blue;
+  std::vector<int64_t> red, green, blue;
   EXPECT_EQ(instance->GetLut(&red, &green, &blue), FG_ERR_LUT_UNSUPPORTED);
   EXPECT_EQ(bfsim::CallCount("CiLutWrite") + bfsim::CallCount("CiLutRead"), 0u);
 }

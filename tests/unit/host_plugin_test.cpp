@@ -76,7 +76,7 @@ struct Fake {
   double max_age = 0;
   std::string name_seen;
   std::vector<Value> values_seen;
-  std::vector<int32_t> lut_seen;
+  std::vector<int64_t> lut_seen;
 };
 Fake fake;
 char answer_text[32];
@@ -164,12 +164,12 @@ Terr FakeGetParam(Tproc_handle, TFgInstance *, const char *name, Tcpar *value, i
   return T_MSG_OK;
 }
 
-Terr FakeSetLut(Tproc_handle, TFgInstance *, int32_t *red, int32_t *, int32_t *, int32_t num) {
+Terr FakeSetLut(Tproc_handle, TFgInstance *, int64_t *red, int64_t *, int64_t *, int32_t num) {
   fake.lut_seen.assign(red, red + num);
   return T_MSG_OK;
 }
 
-Terr FakeGetLut(Tproc_handle, TFgInstance *, int32_t *red, int32_t *green, int32_t *blue,
+Terr FakeGetLut(Tproc_handle, TFgInstance *, int64_t *red, int64_t *green, int64_t *blue,
                 int32_t *num) {
   for (int32_t k = 0; k < 256; ++k) red[k] = green[k] = blue[k] = k;
   *num = 256;
@@ -393,10 +393,11 @@ TEST_F(HostInstance, LutsCallbacksAndUnwrittenOperations) {
   Terr result = 0;
   std::unique_ptr<Instance> instance = Open(&result);
   ASSERT_NE(instance, nullptr);
-  EXPECT_EQ(instance->SetLut({1, 2, 3}, {0, 0, 0}, {0, 0, 0}), T_MSG_OK);
-  EXPECT_EQ(fake.lut_seen, (std::vector<int32_t>{1, 2, 3}));
+  // Host integers are 64 bits wide: no entry is cut or shifted on the way.
+  EXPECT_EQ(instance->SetLut({1, int64_t{1} << 40, -3}, {0, 0, 0}, {0, 0, 0}), T_MSG_OK);
+  EXPECT_EQ(fake.lut_seen, (std::vector<int64_t>{1, int64_t{1} << 40, -3}));
   EXPECT_EQ(instance->SetLut({1, 2}, {0}, {0, 0}), T_ERR_ARGUMENT);
-  std::vector<int32_t> red, green, blue;
+  std::vector<int64_t> red, green, blue;
   ASSERT_EQ(instance->GetLut(&red, &green, &blue), T_MSG_OK);
   EXPECT_EQ(blue.size(), 256u);
   EXPECT_EQ(blue[255], 255);

@@ -154,10 +154,11 @@ typedef Terr (*TFgSetParamOp)(Tproc_handle, TFgInstance *, const char *name, Tcp
                               int32_t num);
 typedef Terr (*TFgGetParamOp)(Tproc_handle, TFgInstance *, const char *name, Tcpar *value,
                               int32_t *num);
-typedef Terr (*TFgSetLutOp)(Tproc_handle, TFgInstance *, int32_t *red, int32_t *green,
-                            int32_t *blue, int32_t num);
-typedef Terr (*TFgGetLutOp)(Tproc_handle, TFgInstance *, int32_t *red, int32_t *green,
-                            int32_t *blue, int32_t *num);
+/* LUT tables are arrays of host integers, one per colour channel. */
+typedef Terr (*TFgSetLutOp)(Tproc_handle, TFgInstance *, int64_t *red, int64_t *green,
+                            int64_t *blue, int32_t num);
+typedef Terr (*TFgGetLutOp)(Tproc_handle, TFgInstance *, int64_t *red, int64_t *green,
+                            int64_t *blue, int32_t *num);
 typedef Terr (*TFgSetCallbackOp)(Tproc_handle, TFgInstance *, const char *type,
                                  TFgCallback function, void *context);
 typedef Terr (*TFgGetCallbackOp)(Tproc_handle, TFgInstance *, const char *type,

@@ -188,9 +188,9 @@ class Instance {
     return SetParam(name, std::vector<Value>{value});
   }
   Terr GetParam(std::string_view name, std::vector<Value> *values);
-  Terr SetLut(const std::vector<int32_t> &red, const std::vector<int32_t> &green,
-              const std::vector<int32_t> &blue);
-  Terr GetLut(std::vector<int32_t> *red, std::vector<int32_t> *green, std::vector<int32_t> *blue);
+  Terr SetLut(const std::vector<int64_t> &red, const std::vector<int64_t> &green,
+              const std::vector<int64_t> &blue);
+  Terr GetLut(std::vector<int64_t> *red, std::vector<int64_t> *green, std::vector<int64_t> *blue);
   Terr SetCallback(std::string_view type, TFgCallback function, void *context);
   Terr GetCallback(std::string_view type, TFgCallback *function, void **context);
 
