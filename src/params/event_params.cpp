@@ -63,9 +63,12 @@ Terr GetAvailableCallbackTypes(GetCall &call) {
 }
 
 Terr GetTicksPerSecond(GetCall &call) {
-  // Only the xl build's SDK has the fine timer; the others answer nothing.
+  // Only the xl build's SDK has the fine timer; the others answer nothing, and
+  // say so with a count of 0 rather than one record the host never sees filled.
   if constexpr (kProfile.has_fine_rate) {
     AnswerDouble(call, static_cast<double>(BFFineRate(call.inst->board->handle)));
+  } else {
+    *call.count = 0;
   }
   return FG_OK;
 }

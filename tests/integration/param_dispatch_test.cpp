@@ -101,6 +101,14 @@ TEST_F(ParamDispatch, ValueListsAndFlags) {
   ASSERT_EQ(none.size(), 1u);
   EXPECT_EQ(none[0].i, -1);
   EXPECT_EQ(GetAll("dma_direction_values").at(1).s, "bottom-up");
+  // Without the fine timer the read succeeds with no value at all.
+  const auto ticks = GetAll("ticks_per_second");
+  if constexpr (kProfile.has_fine_rate) {
+    ASSERT_EQ(ticks.size(), 1u);
+    EXPECT_GT(ticks[0].d, 0.0);
+  } else {
+    EXPECT_TRUE(ticks.empty());
+  }
   EXPECT_EQ(Get("show_internal_errors").s, "true");
   EXPECT_EQ(Set("show_internal_errors", Value::Str("FALSE")), kOk);
   EXPECT_EQ(Get("show_internal_errors").s, "false");

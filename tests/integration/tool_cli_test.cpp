@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/build_profile.hpp"
 #include "support/flat_json.hpp"
 #include "support/tool_cli_fixture.hpp"
 
@@ -188,6 +189,14 @@ TEST_F(ToolCli, ParameterOperationsRunInOrderUntilOneFails) {
   EXPECT_EQ(stopped.status, 1);
   EXPECT_EQ(stopped.out, "resnap = false\n");
   EXPECT_EQ(stopped.err.find("no_such_parameter: FG_ERR_UNSUPPORTED (5321)"), 0u);
+  // A read that succeeds without a value is no failure.
+  ProcessResult ticks = Own("param", {"--get", "ticks_per_second"});
+  EXPECT_EQ(ticks.status, 0) << ticks.err;
+  if constexpr (kProfile.has_fine_rate) {
+    EXPECT_EQ(ticks.out.rfind("ticks_per_second = ", 0), 0u) << ticks.out;
+  } else {
+    EXPECT_EQ(ticks.out, "ticks_per_second = (no value)\n");
+  }
 }
 
 TEST_F(ToolCli, InfoAndParameterListFromTheQueries) {

@@ -20,8 +20,13 @@ int RunParam(const Options &options, const ToolContext &context) {
     }
     std::vector<ParamValue> values;
     if (!GetParam(*instance, op.name, &values)) return kExitFailed;
-    const std::string text = FormatParamValues(values);
-    std::printf("%s =%s%s\n", op.name.c_str(), text.empty() ? "" : " ", text.c_str());
+    if (values.empty()) {
+      // A success that carries no value (e.g. a timer the SDK version lacks).
+      std::printf("%s = (no value)\n", op.name.c_str());
+    } else {
+      const std::string text = FormatParamValues(values);
+      std::printf("%s =%s%s\n", op.name.c_str(), text.empty() ? "" : " ", text.c_str());
+    }
     std::fflush(stdout);
   }
   StartOperation();
