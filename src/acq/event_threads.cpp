@@ -150,9 +150,12 @@ uint32_t OverflowThread(void *arg) {
 
 void StopThread(Bd board, CiSIGNAL *signal, os::Thread **thread) {
   if (*thread == nullptr) return;
+  AwaitThread(board, signal, thread, CiSignalCancel(board, signal) == 0);
+}
+
+void AwaitThread(Bd board, CiSIGNAL *signal, os::Thread **thread, bool cancelled) {
   // A cancel the SDK refused never wakes the thread: repeat it while polling,
   // or close would wait for ever. One accepted cancel also ends the next wait.
-  bool cancelled = CiSignalCancel(board, signal) == 0;
   uint32_t code = 0;
   while (os::GetExitCodeThread(*thread, &code) && code == os::kStillActive) {
     if (!cancelled) cancelled = CiSignalCancel(board, signal) == 0;
@@ -198,17 +201,23 @@ void StopEventThreads(TFgInstance *fginst) {
   Bd board = inst.board->handle;
   StopEventThread(fginst, EventKind::kOverflow);
   StopEventThread(fginst, EventKind::kHardwareException);
+  const auto free_signals = [board](std::initializer_list<CiSIGNAL *> signals) {
+    for (CiSIGNAL *signal : signals) {
+      if (signal->impl != nullptr) CiSignalFree(board, signal);
+      *signal = CiSIGNAL{};
+    }
+  };
+  // The frame-done thread's signals are gone before the exposure-done thread
+  // is woken: nothing it does on its way out can still raise them.
   if (inst.frame_done_thread != nullptr) {
+    const bool cancelled = CiSignalCancel(board, &inst.frame_done_signal) == 0;
     CiSignalCancel(board, &inst.grab_signal);
     CiSignalCancel(board, &inst.exposure_signal);
-    StopThread(board, &inst.frame_done_signal, &inst.frame_done_thread);
+    AwaitThread(board, &inst.frame_done_signal, &inst.frame_done_thread, cancelled);
   }
+  free_signals({&inst.frame_done_signal, &inst.grab_signal, &inst.exposure_signal});
   StopThread(board, &inst.exposure_done_signal, &inst.exposure_done_thread);
-  for (CiSIGNAL *signal : {&inst.frame_done_signal, &inst.grab_signal, &inst.exposure_signal,
-                           &inst.exposure_done_signal}) {
-    if (signal->impl != nullptr) CiSignalFree(board, signal);
-    *signal = CiSIGNAL{};
-  }
+  free_signals({&inst.exposure_done_signal});
 }
 
 Terr StartEventThread(TFgInstance *fginst, EventKind kind) {

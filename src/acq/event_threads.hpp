@@ -27,5 +27,8 @@ Terr StopEventThread(TFgInstance *fginst, EventKind kind);
 // Cancels the signal a thread waits on, polls its exit code every 10 ms until
 // it has ended, and closes its handle.
 void StopThread(Bd board, CiSIGNAL *signal, os::Thread **thread);
+// The same for a thread whose signal the caller has cancelled already
+// (`cancelled`: whether the SDK took that cancel).
+void AwaitThread(Bd board, CiSIGNAL *signal, os::Thread **thread, bool cancelled);
 
 }  // namespace grabline

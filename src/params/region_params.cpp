@@ -66,6 +66,11 @@ Terr BuildRegion(SetCall &call, const Region &region) {
   InstanceRecord &inst = *call.inst;
   TFgInstance *fginst = call.fginst;
   Bd board = inst.board->handle;
+  // The old ring goes before the board's window changes: its QTabs describe
+  // frames of the old size.
+  FreeAcquisitionSignal(inst);
+  const Terr freed = FreeRingBuffers(call.proc_id, inst);
+  if (freed != FG_OK) return freed;
   if (SdkCheck(board, &inst, CiAqROISet(board, region.column, region.row, region.width,
                                         region.height, 0)) != 0) {
     return FG_ERR_BOARD;

@@ -18,7 +18,20 @@ class RegionAndPort : public PluginTest {};
 TEST_F(RegionAndPort, ANewRegionGivesImagesOfItsSize) {
   tarvel::Instance *instance = OpenOk("gray8.cam");
   ASSERT_NE(instance, nullptr);
+  bfsim::RecordCalls(true);
   ASSERT_EQ(instance->SetParam("image_width", Value::Int(32)), kOk);
+  bfsim::RecordCalls(false);
+  // The old ring and its signal are gone before the window moves.
+  std::vector<std::string> teardown;
+  for (std::string &name : bfsim::TakeCallNames()) {
+    if (name == "CiSignalCancel" || name == "CiSignalFree" || name == "CiPhysQTabFree" ||
+        name == "CiRelQTabFree" || name == "CiAqROISet" || name == "CiSignalCreate") {
+      teardown.push_back(std::move(name));
+    }
+  }
+  EXPECT_EQ(teardown, (std::vector<std::string>{"CiSignalCancel", "CiSignalFree", "CiPhysQTabFree",
+                                                "CiRelQTabFree", "CiPhysQTabFree", "CiRelQTabFree",
+                                                "CiAqROISet", "CiSignalCreate"}));
   ASSERT_EQ(instance->SetParam("start_column", Value::Int(8)), kOk);
   EXPECT_EQ(instance->record().image_width, 32);
   bfsim::SetManualClock(0, true);
