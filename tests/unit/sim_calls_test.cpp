@@ -208,6 +208,21 @@ TEST_F(SimCalls, PayloadsAreTheBytesHandedOver) {
   EXPECT_EQ(payloads, expected);
 }
 
+TEST_F(SimCalls, FineRateAsProgrammedUntilReset) {
+  Load("family=R64 model=A\nfamily=R64 model=B\n");
+  Bd first = Open(CISYS_TYPE_R64, 0);
+  Bd second = Open(CISYS_TYPE_R64, 1);
+  const uint64_t own = bfsim::Version() == bfsdk::SdkVersion::kXl ? 1'000'000 : 0;
+  EXPECT_EQ(BFFineRate(first), own);
+  bfsim::SetFineRate(5000);
+  bfsim::SetFineRate(1, 7);  // a board's own rate comes first
+  EXPECT_EQ(BFFineRate(first), 5000u);
+  EXPECT_EQ(BFFineRate(second), 7u);
+  EXPECT_EQ(BFFineRate(nullptr), 0u);
+  bfsim::Reset();
+  EXPECT_EQ(BFFineRate(Open()), own);
+}
+
 TEST_F(SimCalls, ErrorDisplayAndDebugOutputAreLogged) {
   Load("family=Raven model=A\nfamily=R64 model=B\n");
   Bd board = Open(CISYS_TYPE_R64);

@@ -1,6 +1,7 @@
 // Acquisition and DMA commands, the region, interrupts and the board's clock.
 #include "api/call_gate.hpp"
 #include "api/call_records.hpp"
+#include "api/programmed.hpp"
 #include "api/sdk_layer.hpp"
 
 namespace bfsim::api {
@@ -161,12 +162,14 @@ BFRC CiConCTabReset(Bd board) {
   });
 }
 
-// Only the xl version's boards tell the rate of their fine time stamps.
+// Only the xl version's boards tell the rate of their fine time stamps,
+// unless a test has set what they report.
 uint64_t BFFineRate(Bd board) {
   return Gate<uint64_t>("BFFineRate", {}, OnBoard(board), [&]() -> uint64_t {
     uint64_t rate = 0;
-    Sys().WithBoard(IdOf(board), [&](Board &, uint32_t) {
-      rate = bfsim::Version() == bfsdk::SdkVersion::kXl ? bfsim::api::kXlFineRate : 0;
+    Sys().WithBoard(IdOf(board), [&](Board &, uint32_t position) {
+      rate = bfsim::api::ProgrammedFineRate(position).value_or(
+          bfsim::Version() == bfsdk::SdkVersion::kXl ? bfsim::api::kXlFineRate : 0);
     });
     return rate;
   });

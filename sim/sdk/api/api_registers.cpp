@@ -6,6 +6,7 @@
 
 #include "api/call_gate.hpp"
 #include "api/call_records.hpp"
+#include "api/programmed.hpp"
 #include "api/sdk_layer.hpp"
 #include "model/registers.hpp"
 
@@ -47,9 +48,13 @@ extern "C" {
 uint32_t BFRegPeek(Bd board, uint32_t id) {
   return Gate<uint32_t>("BFRegPeek", {id}, OnBoard(board), [&] {
     uint32_t value = 0;
-    Sys().WithBoard(IdOf(board),
-                    [&](Board &b, uint32_t) { value = bfsim::model::ReadRegister(b, id); });
-    return value;
+    std::optional<uint32_t> position;
+    Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t p) {
+      value = bfsim::model::ReadRegister(b, id);
+      position = p;
+    });
+    // Outside the board's lock: a test's hook may drive the board.
+    return position ? bfsim::api::ProgrammedRead(*position, id, value) : value;
   });
 }
 

@@ -1,6 +1,7 @@
 // The control API: the model and the call gate as tests and tools see them.
 #include "api/call_gate.hpp"
 #include "api/call_records.hpp"
+#include "api/programmed.hpp"
 #include "bfsim_control.hpp"
 #include "model/firmware.hpp"
 #include "model/logs.hpp"
@@ -32,6 +33,7 @@ void Reset() {
   api::SetRecording(false);
   api::RestartLog();
   api::ClearRecordNames();
+  api::ClearProgrammed();
   model::ClearModelLogs();
   model::BuildTarget() = 0;
   model::SetSdkNumbers(model::DefaultSdkNumbers());

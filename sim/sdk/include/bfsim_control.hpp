@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -79,6 +80,17 @@ std::optional<uint32_t> RegisterByName(std::string_view name);
 // The SDK version's register names (index = identifier, "" for none),
 // covering every identifier the version knows.
 std::vector<std::string> RegisterNames();
+// What BFRegPeek reads of register `id` on board `n`, whatever the register
+// file holds (writes still reach it, and PeekRegister still shows it): one
+// value a read, in turn; the last then stays until the sequence is replaced.
+// An empty sequence ends it. Kept across opens, until Reset().
+void SetRegisterReadSequence(uint32_t n, uint32_t id, std::vector<uint32_t> values);
+// Called on the reading thread, outside every simulator lock, for each
+// BFRegPeek of register `id` on board `n` with the value the read would give
+// (the sequence's, else the register file's); the read gives what it returns.
+// An empty function removes it. Kept across opens, until Reset().
+using RegisterReadHook = std::function<uint32_t(uint32_t value)>;
+void SetRegisterReadHook(uint32_t n, uint32_t id, RegisterReadHook hook);
 
 // ---- signals -------------------------------------------------------------------
 // Raises every created signal of `type` on board `n` once, as the board does
@@ -202,6 +214,12 @@ uint32_t DeliverFrames(uint32_t n, uint32_t count);
 // `timeout_ms`; false on time-out.
 bool WaitArmed(uint32_t n, uint32_t timeout_ms);
 uint64_t FramesProduced(uint32_t n);
+// What BFFineRate reports for an open board: by default the rate of the time
+// stamps (1000000 a second) in the xl version, 0 in the others. The time
+// stamps themselves do not change. A board's own setting comes before the one
+// for every board; both are dropped by Reset().
+void SetFineRate(uint64_t rate);
+void SetFineRate(uint32_t n, uint64_t rate);
 
 // A pulse on the external trigger input: a frame in the triggered modes (2,
 // 3, 6, 7, 8) while the input is connected (CiConExTrigConnect). Returns the
