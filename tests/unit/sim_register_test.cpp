@@ -103,6 +103,39 @@ TEST_F(SimRegisters, PokeAndReadModifyWriteKeepValues) {
   EXPECT_EQ(BFRegPeek(board, id), 0u);
 }
 
+// Reads a test programs: in turn, the last one staying, then through a hook
+// that may drive the simulator itself; the register file keeps its own value.
+TEST_F(SimRegisters, ProgrammedReadsComeInTurnAndThroughTheHook) {
+  Bd board = Open();
+  const uint32_t id = Ids().encoder_count;
+  const uint32_t other = Ids().enc_div_r64;
+  ASSERT_EQ(BFRegPoke(board, id, 9), BF_OK);
+  bfsim::SetRegisterReadSequence(0, id, {3, 2, 0});
+  bfsim::SetRegisterReadSequence(1, id, {5});  // another board's
+  std::vector<uint32_t> reads;
+  for (int i = 0; i < 4; ++i) reads.push_back(BFRegPeek(board, id));
+  EXPECT_EQ(reads, (std::vector<uint32_t>{3, 2, 0, 0}));
+  EXPECT_EQ(bfsim::PeekRegister(0, id), 9u);
+  EXPECT_EQ(BFRegPeek(board, other), 0u);
+
+  ASSERT_EQ(BFRegPoke(board, other, 40), BF_OK);
+  std::vector<uint32_t> seen;
+  bfsim::SetRegisterReadHook(0, id, [&](uint32_t value) {
+    seen.push_back(value);
+    return value + bfsim::PeekRegister(0, other);  // no simulator lock is held
+  });
+  EXPECT_EQ(BFRegPeek(board, id), 40u);
+  bfsim::SetRegisterReadSequence(0, id, {});
+  EXPECT_EQ(BFRegPeek(board, id), 49u);
+  EXPECT_EQ(seen, (std::vector<uint32_t>{0, 9}));
+  bfsim::SetRegisterReadHook(0, id, nullptr);
+  EXPECT_EQ(BFRegPeek(board, id), 9u);
+
+  bfsim::SetRegisterReadSequence(0, id, {7});
+  bfsim::Reset();
+  EXPECT_EQ(BFRegPeek(Open(), id), 0u);
+}
+
 TEST_F(SimRegisters, UnknownIdentifiersReadZeroAndIgnorePokes) {
   Bd board = Open();
   for (uint32_t id : {uint32_t{5000}, uint32_t{0xFFFFFFFF}}) {

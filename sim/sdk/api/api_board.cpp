@@ -1,5 +1,6 @@
 // Board inquiry, camera ports, acquisition settings and the family queries.
 #include "api/call_gate.hpp"
+#include "api/call_records.hpp"
 #include "api/sdk_layer.hpp"
 
 namespace bfsim::api {
@@ -66,7 +67,7 @@ BFRC Inquire(const Board &board, uint32_t item, uint32_t &value) {
 
 // A family query: 0 for an unknown handle, as for a board of another family.
 uint32_t Is(std::string_view function, Bd board, bool (*test)(const BoardConfig &)) {
-  return Gate<uint32_t>(function, {}, [&] {
+  return Gate<uint32_t>(function, {}, OnBoard(board), [&] {
     uint32_t yes = 0;
     Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) { yes = test(b.config) ? 1 : 0; });
     return yes;
@@ -78,6 +79,7 @@ uint32_t Is(std::string_view function, Bd board, bool (*test)(const BoardConfig 
 
 using bfsim::api::Gate;
 using bfsim::api::IdOf;
+using bfsim::api::OnBoard;
 using bfsim::api::Sys;
 using bfsim::api::ToCode;
 using bfsim::model::Board;
@@ -86,12 +88,12 @@ using bfsim::model::BoardConfig;
 extern "C" {
 
 BFRC CiCamClose(Bd board, CiCam camera) {
-  return Gate<BFRC>("CiCamClose", {},
+  return Gate<BFRC>("CiCamClose", {}, OnBoard(board),
                     [&]() -> BFRC { return ToCode(Sys().CloseCamera(IdOf(board), IdOf(camera))); });
 }
 
 BFRC CiBrdInquire(Bd board, uint32_t item, uint32_t *value) {
-  return Gate<BFRC>("CiBrdInquire", {item}, [&]() -> BFRC {
+  return Gate<BFRC>("CiBrdInquire", {item}, OnBoard(board), [&]() -> BFRC {
     if (value == nullptr) return BF_ERR_BAD_ARG;
     BFRC result = BF_ERR_BAD_ARG;
     Sys().WithBoard(IdOf(board),
@@ -101,7 +103,7 @@ BFRC CiBrdInquire(Bd board, uint32_t item, uint32_t *value) {
 }
 
 uint32_t CiBrdType(Bd board) {
-  return Gate<uint32_t>("CiBrdType", {}, [&] {
+  return Gate<uint32_t>("CiBrdType", {}, OnBoard(board), [&] {
     uint32_t family = 0;
     Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) { family = b.config.family; });
     return family;
@@ -109,12 +111,12 @@ uint32_t CiBrdType(Bd board) {
 }
 
 BFRC CiBrdCamSel(Bd board, uint32_t port, uint32_t flags) {
-  return Gate<BFRC>("CiBrdCamSel", {port, flags},
+  return Gate<BFRC>("CiBrdCamSel", {port, flags}, OnBoard(board),
                     [&]() -> BFRC { return ToCode(Sys().SelectPort(IdOf(board), port)); });
 }
 
 BFRC CiBrdCamGetCur(Bd board, CiCam *camera) {
-  return Gate<BFRC>("CiBrdCamGetCur", {}, [&]() -> BFRC {
+  return Gate<BFRC>("CiBrdCamGetCur", {}, OnBoard(board), [&]() -> BFRC {
     if (camera == nullptr) return BF_ERR_BAD_ARG;
     uint64_t id = 0;
     bfsim::model::Status status = Sys().CurrentCamera(IdOf(board), id);
@@ -124,13 +126,13 @@ BFRC CiBrdCamGetCur(Bd board, CiCam *camera) {
 }
 
 BFRC CiBrdCamSetCur(Bd board, CiCam camera, uint32_t flags) {
-  return Gate<BFRC>("CiBrdCamSetCur", {flags}, [&]() -> BFRC {
+  return Gate<BFRC>("CiBrdCamSetCur", {flags}, OnBoard(board), [&]() -> BFRC {
     return ToCode(Sys().SetCurrentCamera(IdOf(board), IdOf(camera)));
   });
 }
 
 BFRC CiBrdAqSigSetCur(Bd board, CiSIGNAL *signal, uint32_t flags) {
-  return Gate<BFRC>("CiBrdAqSigSetCur", {flags}, [&]() -> BFRC {
+  return Gate<BFRC>("CiBrdAqSigSetCur", {flags}, OnBoard(board), [&]() -> BFRC {
     if (signal == nullptr) return BF_ERR_BAD_ARG;
     if (signal->impl == nullptr) return BF_ERR_SIGNAL;
     return ToCode(Sys().SetAcquisitionSignal(IdOf(board), IdOf(signal->impl)));
@@ -138,7 +140,7 @@ BFRC CiBrdAqSigSetCur(Bd board, CiSIGNAL *signal, uint32_t flags) {
 }
 
 BFRC CiBrdAqTimeoutSet(Bd board, uint32_t timeout_ms) {
-  return Gate<BFRC>("CiBrdAqTimeoutSet", {timeout_ms}, [&]() -> BFRC {
+  return Gate<BFRC>("CiBrdAqTimeoutSet", {timeout_ms}, OnBoard(board), [&]() -> BFRC {
     return ToCode(
         Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) { b.aq_timeout_ms = timeout_ms; }));
   });

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "api/call_gate.hpp"
+#include "api/call_records.hpp"
 #include "api/config_lists.hpp"
 #include "api/sdk_layer.hpp"
 #include "model/config_devices.hpp"
@@ -53,6 +54,7 @@ uint32_t LiveDeviceLists() {
 
 using bfsim::api::Gate;
 using bfsim::api::IdOf;
+using bfsim::api::OnBoard;
 using bfsim::api::Sys;
 using bfsim::api::ToCode;
 using bfsim::model::Board;
@@ -60,7 +62,7 @@ using bfsim::model::Board;
 extern "C" {
 
 BFRC BFGetCfgBoardVFO(Bd board, BFCFG_BOARD *record) {
-  return Gate<BFRC>("BFGetCfgBoardVFO", {}, [&]() -> BFRC {
+  return Gate<BFRC>("BFGetCfgBoardVFO", {}, OnBoard(board), [&]() -> BFRC {
     if (record == nullptr) return BF_ERR_BAD_ARG;
     return ToCode(Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t position) {
       const bfsim::model::DeviceEntry d = bfsim::model::DeviceOf(b, position);

@@ -6,20 +6,23 @@
 #include <string>
 
 #include "api/call_gate.hpp"
+#include "api/call_records.hpp"
 #include "api/sdk_layer.hpp"
 #include "model/logs.hpp"
 #include "model/versions.hpp"
 
 using bfsim::api::Gate;
 using bfsim::api::GateVoid;
+using bfsim::api::HandingText;
 using bfsim::api::IdOf;
+using bfsim::api::OnBoard;
 using bfsim::api::Sys;
 using bfsim::model::Board;
 
 extern "C" {
 
 void BFErrorShow(Bd board) {
-  GateVoid("BFErrorShow", {}, [&] {
+  GateVoid("BFErrorShow", {}, OnBoard(board), [&] {
     uint32_t position = 0;
     std::string model;
     bool found = Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t p) {
@@ -31,7 +34,7 @@ void BFErrorShow(Bd board) {
 }
 
 void BFOutputDebugString(const char *text) {
-  GateVoid("BFOutputDebugString", {}, [&] {
+  GateVoid("BFOutputDebugString", {}, HandingText(text), [&] {
     if (text != nullptr) bfsim::model::LogDebugOutput(text);
   });
 }
@@ -40,7 +43,8 @@ void BFOutputDebugString(const char *text) {
 // length the full text would have had, so the result can index the buffer.
 // The buffer always ends up terminated, even when a fault skips the work.
 int BFsprintf(char *buffer, size_t size, const char *format, ...) {
-  std::optional<uint32_t> fault = bfsim::api::EnterCall("BFsprintf");
+  bfsim::api::Entered call = bfsim::api::Enter("BFsprintf", {size}, bfsim::api::Plain{});
+  const std::optional<uint32_t> fault = call.fault;
   int stored = -1;
   if (buffer != nullptr && size > 0) {
     buffer[0] = '\0';
@@ -54,7 +58,7 @@ int BFsprintf(char *buffer, size_t size, const char *format, ...) {
     }
   }
   if (fault) stored = static_cast<int>(*fault);
-  bfsim::api::RecordCall("BFsprintf", {size}, static_cast<uint32_t>(stored));
+  bfsim::api::ReturnCall(call, static_cast<uint32_t>(stored));
   return stored;
 }
 

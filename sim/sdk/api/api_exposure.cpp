@@ -2,6 +2,7 @@
 #include <bit>
 
 #include "api/call_gate.hpp"
+#include "api/call_records.hpp"
 #include "api/sdk_layer.hpp"
 
 namespace {
@@ -29,6 +30,7 @@ BFRC CodeOf(TimingCheck check) {
 
 using bfsim::api::Gate;
 using bfsim::api::IdOf;
+using bfsim::api::OnBoard;
 using bfsim::api::Sys;
 using bfsim::api::ToCode;
 
@@ -40,7 +42,7 @@ BFRC CiConExposureControlSet(Bd board, double exposure, double period, uint32_t 
   return Gate<BFRC>("CiConExposureControlSet",
                     {std::bit_cast<uint64_t>(exposure), std::bit_cast<uint64_t>(period), trig_mode,
                      assert_high, output},
-                    [&]() -> BFRC {
+                    OnBoard(board), [&]() -> BFRC {
                       BFRC result = BF_ERR_BAD_ARG;
                       Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) {
                         if (!b.config.timing_generator) {
@@ -58,7 +60,7 @@ BFRC CiConExposureControlSet(Bd board, double exposure, double period, uint32_t 
 
 BFRC CiConExposureControlGet(Bd board, double *exposure, double *period, uint32_t *trig_mode,
                              uint32_t *assert_high, uint32_t *output) {
-  return Gate<BFRC>("CiConExposureControlGet", {}, [&]() -> BFRC {
+  return Gate<BFRC>("CiConExposureControlGet", {}, OnBoard(board), [&]() -> BFRC {
     if (exposure == nullptr || period == nullptr || trig_mode == nullptr ||
         assert_high == nullptr || output == nullptr) {
       return BF_ERR_BAD_ARG;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "api/call_gate.hpp"
+#include "api/call_records.hpp"
 #include "api/sdk_layer.hpp"
 #include "model/firmware.hpp"
 
@@ -12,8 +13,25 @@ static_assert(offsetof(BFFLASHREQUEST, kind) == 32);
 static_assert(offsetof(BFFLASHREQUEST, file_name) == 104);
 static_assert(sizeof(BFFLASHREQUEST) >= 1128);
 
+namespace {
+
+// A flash request hands over the name of the file it asks for.
+auto Requested(Bd board, const void *request) {
+  return [=] {
+    bfsim::api::Detail detail{bfsim::api::BoardName(board), {}};
+    if (request != nullptr) {
+      const auto &record = *static_cast<const BFFLASHREQUEST *>(request);
+      detail.payload.assign(record.file_name, strnlen(record.file_name, sizeof record.file_name));
+    }
+    return detail;
+  };
+}
+
+}  // namespace
+
 using bfsim::api::Gate;
 using bfsim::api::IdOf;
+using bfsim::api::OnBoard;
 using bfsim::api::Sys;
 using bfsim::api::ToCode;
 using bfsim::model::Board;
@@ -21,7 +39,7 @@ using bfsim::model::Board;
 extern "C" {
 
 BFRC BFGetCurrentFimwareName(Bd board, const char *selector, char *buffer, uint32_t size) {
-  return Gate<BFRC>("BFGetCurrentFimwareName", {size}, [&]() -> BFRC {
+  return Gate<BFRC>("BFGetCurrentFimwareName", {size}, OnBoard(board), [&]() -> BFRC {
     if (buffer == nullptr || size == 0) return BF_ERR_BAD_ARG;
     buffer[0] = '\0';
     if (selector == nullptr || std::strcmp(selector, "MUX") != 0) return BF_ERR_BAD_ARG;
@@ -36,7 +54,7 @@ BFRC BFGetCurrentFimwareName(Bd board, const char *selector, char *buffer, uint3
 }
 
 BFRC BFFlashRequest(Bd board, void *request) {
-  return Gate<BFRC>("BFFlashRequest", {}, [&]() -> BFRC {
+  return Gate<BFRC>("BFFlashRequest", {}, Requested(board, request), [&]() -> BFRC {
     if (request == nullptr) return BF_ERR_BAD_ARG;
     const auto &record = *static_cast<const BFFLASHREQUEST *>(request);
     if (record.kind != BF_FLASH_KIND_SWITCH) return BF_ERR_BAD_ARG;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "api/call_gate.hpp"
+#include "api/call_records.hpp"
 #include "api/sdk_layer.hpp"
 
 namespace bfsim::api {
@@ -25,6 +26,11 @@ bool ReadList(RQTabHeadPtr *list, uint32_t count, std::vector<uint64_t> &ids) {
   return true;
 }
 
+// The chain link names every QTab of its list.
+auto OfList(RQTabHeadPtr *list, uint32_t count) {
+  return [=] { return Detail{QTabNames(list, count), {}}; };
+}
+
 BFRC ChainCall(Bd board, RQTabHeadPtr *chain, bool enable) {
   if (chain == nullptr || QTabId(chain[0]) == 0) return BF_ERR_BAD_ARG;
   return ToCode(Sys().SetStartStopInterrupt(IdOf(board), QTabId(chain[0]), enable));
@@ -33,8 +39,13 @@ BFRC ChainCall(Bd board, RQTabHeadPtr *chain, bool enable) {
 }  // namespace
 }  // namespace bfsim::api
 
+using bfsim::api::Entered;
 using bfsim::api::Gate;
 using bfsim::api::IdOf;
+using bfsim::api::OfChain;
+using bfsim::api::OfQTab;
+using bfsim::api::OnBoard;
+using bfsim::api::Plain;
 using bfsim::api::QTabId;
 using bfsim::api::Sys;
 using bfsim::api::ToCode;
@@ -43,7 +54,7 @@ using bfsim::model::Board;
 extern "C" {
 
 BFRC BFQTabModeRequest(Bd board, uint32_t requested, uint32_t *granted) {
-  return Gate<BFRC>("BFQTabModeRequest", {requested}, [&]() -> BFRC {
+  return Gate<BFRC>("BFQTabModeRequest", {requested}, OnBoard(board), [&]() -> BFRC {
     if (granted == nullptr) return BF_ERR_BAD_ARG;
     return ToCode(Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) {
       *granted = requested == BF_QTAB_HOST && b.config.host_qtabs ? BF_QTAB_HOST : 0;
@@ -60,7 +71,7 @@ BFRC CiRelQTabCreate(Bd board, CiCam camera, void *destination, uint32_t size, i
       "CiRelQTabCreate",
       {IdOf(camera), IdOf(destination), size, stride_bits, IdOf(qtab), format, lut_bank, lut_type,
        dest_kind, flags},
-      [&]() -> BFRC {
+      Plain{}, [&](Entered &call) -> BFRC {
         const int64_t pitch = stride < 0 ? -int64_t{stride} : int64_t{stride};
         if (destination == nullptr || qtab == nullptr || size == 0 || pitch == 0 || pitch > size) {
           return BF_ERR_BAD_ARG;
@@ -79,20 +90,23 @@ BFRC CiRelQTabCreate(Bd board, CiCam camera, void *destination, uint32_t size, i
         uint64_t id = 0;
         bfsim::model::Status status =
             Sys().CreateQTab(IdOf(board), IdOf(camera), layout, QTabId(qtab), id);
-        if (status == bfsim::model::Status::kOk) qtab->impl = bfsim::api::HandleOf<void *>(id);
+        if (status == bfsim::model::Status::kOk) {
+          qtab->impl = bfsim::api::HandleOf<void *>(id);
+          call.Made(bfsim::api::NameQTab(id));
+        }
         return ToCode(status);
       });
 }
 
 BFRC CiPhysQTabCreate(Bd board, RQTabHeadPtr qtab, uint32_t flags) {
-  return Gate<BFRC>("CiPhysQTabCreate", {flags}, [&]() -> BFRC {
+  return Gate<BFRC>("CiPhysQTabCreate", {flags}, OfQTab(qtab), [&]() -> BFRC {
     if (QTabId(qtab) == 0) return BF_ERR_BAD_ARG;
     return ToCode(Sys().MakePhysical(IdOf(board), QTabId(qtab)));
   });
 }
 
 BFRC CiPhysQTabChainLink(Bd board, RQTabHeadPtr *list, uint32_t count) {
-  return Gate<BFRC>("CiPhysQTabChainLink", {count}, [&]() -> BFRC {
+  return Gate<BFRC>("CiPhysQTabChainLink", {count}, bfsim::api::OfList(list, count), [&]() -> BFRC {
     std::vector<uint64_t> ids;
     if (!bfsim::api::ReadList(list, count, ids)) return BF_ERR_BAD_ARG;
     return ToCode(Sys().LinkChain(IdOf(board), ids));
@@ -100,14 +114,14 @@ BFRC CiPhysQTabChainLink(Bd board, RQTabHeadPtr *list, uint32_t count) {
 }
 
 BFRC CiPhysQTabChainEngage(Bd board, RQTabHeadPtr *list, uint32_t flags) {
-  return Gate<BFRC>("CiPhysQTabChainEngage", {flags}, [&]() -> BFRC {
+  return Gate<BFRC>("CiPhysQTabChainEngage", {flags}, OfChain(list), [&]() -> BFRC {
     if (list == nullptr || QTabId(list[0]) == 0) return BF_ERR_BAD_ARG;
     return ToCode(Sys().EngageChain(IdOf(board), QTabId(list[0])));
   });
 }
 
 BFRC CiPhysQTabFree(Bd board, RQTabHeadPtr qtab) {
-  return Gate<BFRC>("CiPhysQTabFree", {}, [&]() -> BFRC {
+  return Gate<BFRC>("CiPhysQTabFree", {}, OfQTab(qtab), [&]() -> BFRC {
     if (QTabId(qtab) == 0) return BF_ERR_BAD_ARG;
     return ToCode(Sys().FreeQTab(IdOf(board), QTabId(qtab), false));
   });
@@ -116,19 +130,19 @@ BFRC CiPhysQTabFree(Bd board, RQTabHeadPtr qtab) {
 // The record keeps its id: it is never handed out again, so a second free or
 // a stale use is refused.
 BFRC CiRelQTabFree(Bd board, RQTabHeadPtr qtab) {
-  return Gate<BFRC>("CiRelQTabFree", {}, [&]() -> BFRC {
+  return Gate<BFRC>("CiRelQTabFree", {}, OfQTab(qtab), [&]() -> BFRC {
     if (QTabId(qtab) == 0) return BF_ERR_BAD_ARG;
     return ToCode(Sys().FreeQTab(IdOf(board), QTabId(qtab), true));
   });
 }
 
 BFRC CiChainSIPEnable(Bd board, RQTabHeadPtr *chain) {
-  return Gate<BFRC>("CiChainSIPEnable", {},
+  return Gate<BFRC>("CiChainSIPEnable", {}, OfChain(chain),
                     [&]() -> BFRC { return bfsim::api::ChainCall(board, chain, true); });
 }
 
 BFRC CiChainSIPDisable(Bd board, RQTabHeadPtr *chain) {
-  return Gate<BFRC>("CiChainSIPDisable", {},
+  return Gate<BFRC>("CiChainSIPDisable", {}, OfChain(chain),
                     [&]() -> BFRC { return bfsim::api::ChainCall(board, chain, false); });
 }
 

@@ -5,6 +5,8 @@
 #include <optional>
 
 #include "api/call_gate.hpp"
+#include "api/call_records.hpp"
+#include "api/programmed.hpp"
 #include "api/sdk_layer.hpp"
 #include "model/registers.hpp"
 
@@ -36,6 +38,7 @@ BFRC CxpAccess(Bd board, uint32_t link,
 
 using bfsim::api::Gate;
 using bfsim::api::IdOf;
+using bfsim::api::OnBoard;
 using bfsim::api::Sys;
 using bfsim::api::ToCode;
 using bfsim::model::Board;
@@ -43,16 +46,20 @@ using bfsim::model::Board;
 extern "C" {
 
 uint32_t BFRegPeek(Bd board, uint32_t id) {
-  return Gate<uint32_t>("BFRegPeek", {id}, [&] {
+  return Gate<uint32_t>("BFRegPeek", {id}, OnBoard(board), [&] {
     uint32_t value = 0;
-    Sys().WithBoard(IdOf(board),
-                    [&](Board &b, uint32_t) { value = bfsim::model::ReadRegister(b, id); });
-    return value;
+    std::optional<uint32_t> position;
+    Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t p) {
+      value = bfsim::model::ReadRegister(b, id);
+      position = p;
+    });
+    // Outside the board's lock: a test's hook may drive the board.
+    return position ? bfsim::api::ProgrammedRead(*position, id, value) : value;
   });
 }
 
 BFRC BFRegPoke(Bd board, uint32_t id, uint32_t value) {
-  return Gate<BFRC>("BFRegPoke", {id, value}, [&]() -> BFRC {
+  return Gate<BFRC>("BFRegPoke", {id, value}, OnBoard(board), [&]() -> BFRC {
     return ToCode(Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) {
       bfsim::model::WriteRegister(b, id, value, 0xFFFFFFFFu);
     }));
@@ -60,7 +67,7 @@ BFRC BFRegPoke(Bd board, uint32_t id, uint32_t value) {
 }
 
 BFRC BFRegRMW(Bd board, uint32_t id, uint32_t value, uint32_t mask) {
-  return Gate<BFRC>("BFRegRMW", {id, value, mask}, [&]() -> BFRC {
+  return Gate<BFRC>("BFRegRMW", {id, value, mask}, OnBoard(board), [&]() -> BFRC {
     return ToCode(Sys().WithBoard(
         IdOf(board), [&](Board &b, uint32_t) { bfsim::model::WriteRegister(b, id, value, mask); }));
   });
@@ -69,7 +76,7 @@ BFRC BFRegRMW(Bd board, uint32_t id, uint32_t value, uint32_t mask) {
 // The name, or an empty text and BF_ERR_BAD_ARG when there is none or it does
 // not fit: a cut name could match another register.
 BFRC BFRegName(Bd board, uint32_t id, char *name, uint32_t size) {
-  return Gate<BFRC>("BFRegName", {id, size}, [&]() -> BFRC {
+  return Gate<BFRC>("BFRegName", {id, size}, OnBoard(board), [&]() -> BFRC {
     if (name == nullptr || size == 0) return BF_ERR_BAD_ARG;
     name[0] = '\0';
     const bfsim::model::RegisterTable &table = bfsim::model::Registers();
@@ -82,7 +89,7 @@ BFRC BFRegName(Bd board, uint32_t id, char *name, uint32_t size) {
 }
 
 BFRC BFCXPReadReg(Bd board, uint32_t link, uint32_t address, uint32_t *value) {
-  return Gate<BFRC>("BFCXPReadReg", {link, address}, [&]() -> BFRC {
+  return Gate<BFRC>("BFCXPReadReg", {link, address}, OnBoard(board), [&]() -> BFRC {
     if (value == nullptr) return BF_ERR_BAD_ARG;
     return CxpAccess(board, link, [&](bfsim::model::CxpRegisters &cxp) {
       const std::optional<uint32_t> read = cxp.Read(address);
@@ -93,14 +100,14 @@ BFRC BFCXPReadReg(Bd board, uint32_t link, uint32_t address, uint32_t *value) {
 }
 
 BFRC BFCXPWriteReg(Bd board, uint32_t link, uint32_t address, uint32_t value) {
-  return Gate<BFRC>("BFCXPWriteReg", {link, address, value}, [&]() -> BFRC {
+  return Gate<BFRC>("BFCXPWriteReg", {link, address, value}, OnBoard(board), [&]() -> BFRC {
     return CxpAccess(board, link,
                      [&](bfsim::model::CxpRegisters &cxp) { return cxp.Write(address, value); });
   });
 }
 
 uint32_t BFRegSupported(Bd board, uint32_t id) {
-  return Gate<uint32_t>("BFRegSupported", {id}, [&] {
+  return Gate<uint32_t>("BFRegSupported", {id}, OnBoard(board), [&] {
     uint32_t supported = 0;
     Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) {
       supported = bfsim::model::Registers().Supported(id, b.config) ? 1 : 0;

@@ -1,6 +1,7 @@
 // The Camera Link serial calls. Reads and writes block on the port alone,
 // outside every simulator lock, so other threads can feed or close it.
 #include "api/call_gate.hpp"
+#include "api/call_records.hpp"
 #include "api/sdk_layer.hpp"
 #include "model/serial_ports.hpp"
 
@@ -47,21 +48,25 @@ bool ValidCodes(const SerialCodes &codes) { return model::DecodeLine(codes).has_
 }  // namespace
 }  // namespace bfsim::api
 
+using bfsim::api::Entered;
 using bfsim::api::Gate;
+using bfsim::api::Handing;
 using bfsim::api::IdOf;
+using bfsim::api::OnBoard;
+using bfsim::api::Plain;
 using bfsim::api::Ports;
 
 extern "C" {
 
 CLINT32 clBFSerialInitFromBoardHandle(Bd board, void **serial_ref) {
-  return Gate<CLINT32>("clBFSerialInitFromBoardHandle", {}, [&]() -> CLINT32 {
+  return Gate<CLINT32>("clBFSerialInitFromBoardHandle", {}, OnBoard(board), [&]() -> CLINT32 {
     if (serial_ref == nullptr) return CL_ERR_INVALID_PTR;
     return bfsim::api::OpenPort(Ports().OfBoard(IdOf(board)), serial_ref);
   });
 }
 
 CLINT32 clBFGetSerialRefFromBoardHandle(Bd board, void **port_ref) {
-  return Gate<CLINT32>("clBFGetSerialRefFromBoardHandle", {}, [&]() -> CLINT32 {
+  return Gate<CLINT32>("clBFGetSerialRefFromBoardHandle", {}, OnBoard(board), [&]() -> CLINT32 {
     if (port_ref == nullptr) return CL_ERR_INVALID_PTR;
     return bfsim::api::PortRef(Ports().OfBoard(IdOf(board)), port_ref);
   });
@@ -109,23 +114,33 @@ CLINT32 clSerialInit(uint32_t serial_index, void **serial_ref) {
 }
 
 CLINT32 clSerialRead(void *serial_ref, char *buffer, uint32_t *size, uint32_t timeout_ms) {
-  return Gate<CLINT32>("clSerialRead", {size ? *size : 0, timeout_ms}, [&]() -> CLINT32 {
-    if (size == nullptr || (buffer == nullptr && *size != 0)) return CL_ERR_INVALID_PTR;
-    const uint64_t handle = IdOf(serial_ref);
-    auto port = Ports().OfHandle(handle);
-    if (!port) return CL_ERR_INVALID_REFERENCE;
-    return bfsim::api::ToCl(port->Read(handle, buffer, *size, timeout_ms));
-  });
+  return Gate<CLINT32>(
+      "clSerialRead", {size ? *size : 0, timeout_ms}, Plain{}, [&](Entered &call) -> CLINT32 {
+        if (size == nullptr || (buffer == nullptr && *size != 0)) {
+          return CL_ERR_INVALID_PTR;
+        }
+        const uint64_t handle = IdOf(serial_ref);
+        auto port = Ports().OfHandle(handle);
+        if (!port) return CL_ERR_INVALID_REFERENCE;
+        const CLINT32 result = bfsim::api::ToCl(port->Read(handle, buffer, *size, timeout_ms));
+        // A closed port reads nothing and leaves `size` as it was.
+        if (result != CL_ERR_INVALID_REFERENCE) {
+          call.HandsBack(bfsim::api::Bytes(buffer, *size));
+        }
+        return result;
+      });
 }
 
 CLINT32 clSerialWrite(void *serial_ref, const char *buffer, uint32_t *size, uint32_t timeout_ms) {
-  return Gate<CLINT32>("clSerialWrite", {size ? *size : 0, timeout_ms}, [&]() -> CLINT32 {
-    if (size == nullptr || (buffer == nullptr && *size != 0)) return CL_ERR_INVALID_PTR;
-    const uint64_t handle = IdOf(serial_ref);
-    auto port = Ports().OfHandle(handle);
-    if (!port) return CL_ERR_INVALID_REFERENCE;
-    return bfsim::api::ToCl(port->Write(handle, buffer, *size, timeout_ms));
-  });
+  return Gate<CLINT32>("clSerialWrite", {size ? *size : 0, timeout_ms},
+                       Handing(buffer, size ? *size : 0), [&]() -> CLINT32 {
+                         if (size == nullptr || (buffer == nullptr && *size != 0))
+                           return CL_ERR_INVALID_PTR;
+                         const uint64_t handle = IdOf(serial_ref);
+                         auto port = Ports().OfHandle(handle);
+                         if (!port) return CL_ERR_INVALID_REFERENCE;
+                         return bfsim::api::ToCl(port->Write(handle, buffer, *size, timeout_ms));
+                       });
 }
 
 CLINT32 clFlushPort(void *serial_ref) {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "api/call_gate.hpp"
+#include "api/call_records.hpp"
 #include "api/sdk_layer.hpp"
 
 namespace bfsim::api {
@@ -56,53 +57,57 @@ BFRC OnSignal(Bd board, CiSIGNAL *signal, F &&action) {
 }  // namespace
 }  // namespace bfsim::api
 
+using bfsim::api::Entered;
 using bfsim::api::Gate;
 using bfsim::api::IdOf;
+using bfsim::api::OfSignal;
+using bfsim::api::Plain;
 using bfsim::api::Sys;
 using bfsim::api::ToCode;
 
 extern "C" {
 
 BFRC CiSignalCreate(Bd board, uint32_t type, CiSIGNAL *signal) {
-  return Gate<BFRC>("CiSignalCreate", {type}, [&]() -> BFRC {
+  return Gate<BFRC>("CiSignalCreate", {type}, Plain{}, [&](Entered &call) -> BFRC {
     if (signal == nullptr) return BF_ERR_BAD_ARG;
     uint64_t id = 0;
     bfsim::model::Status status = Sys().CreateSignal(IdOf(board), type, id);
     if (status == bfsim::model::Status::kOk) {
       *signal = CiSIGNAL{bfsim::api::HandleOf<void *>(id), type, 0};
+      call.Made(bfsim::api::NameSignal(id, type));
     }
     return ToCode(status);
   });
 }
 
 BFRC CiSignalWait(Bd board, CiSIGNAL *signal, uint32_t timeout_ms, uint32_t *num_pending) {
-  return Gate<BFRC>("CiSignalWait", {timeout_ms}, [&]() -> BFRC {
+  return Gate<BFRC>("CiSignalWait", {timeout_ms}, OfSignal(signal), [&]() -> BFRC {
     return bfsim::api::Wait(board, signal, timeout_ms, num_pending, nullptr);
   });
 }
 
 BFRC CiSignalWaitEx(Bd board, CiSIGNAL *signal, uint32_t timeout_ms, uint32_t *num_pending,
                     CiSIGNAL_INFO *info) {
-  return Gate<BFRC>("CiSignalWaitEx", {timeout_ms}, [&]() -> BFRC {
+  return Gate<BFRC>("CiSignalWaitEx", {timeout_ms}, OfSignal(signal), [&]() -> BFRC {
     if (info == nullptr) return BF_ERR_BAD_ARG;
     return bfsim::api::Wait(board, signal, timeout_ms, num_pending, info);
   });
 }
 
 BFRC CiSignalCancel(Bd board, CiSIGNAL *signal) {
-  return Gate<BFRC>("CiSignalCancel", {}, [&]() -> BFRC {
+  return Gate<BFRC>("CiSignalCancel", {}, OfSignal(signal), [&]() -> BFRC {
     return bfsim::api::OnSignal(board, signal, [](bfsim::model::Signal &s) { s.Cancel(); });
   });
 }
 
 BFRC CiSignalQueueClear(Bd board, CiSIGNAL *signal) {
-  return Gate<BFRC>("CiSignalQueueClear", {}, [&]() -> BFRC {
+  return Gate<BFRC>("CiSignalQueueClear", {}, OfSignal(signal), [&]() -> BFRC {
     return bfsim::api::OnSignal(board, signal, [](bfsim::model::Signal &s) { s.Clear(); });
   });
 }
 
 BFRC CiSignalFree(Bd board, CiSIGNAL *signal) {
-  return Gate<BFRC>("CiSignalFree", {}, [&]() -> BFRC {
+  return Gate<BFRC>("CiSignalFree", {}, OfSignal(signal), [&]() -> BFRC {
     if (signal == nullptr) return BF_ERR_BAD_ARG;
     if (signal->impl == nullptr) return BF_ERR_SIGNAL;
     // The record is left as it is: another thread may be reading it in a

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "api/call_gate.hpp"
+#include "api/call_records.hpp"
 #include "api/sdk_layer.hpp"
 
 namespace bfsim::api {
@@ -31,6 +32,13 @@ BFRC OpenBoard(CiENTRY *entry, Bd *board, std::optional<std::string_view> camera
   return ToCode(status);
 }
 
+// The open calls name the camera they ask for.
+struct OfCamera {
+  explicit OfCamera(const char *c) : camera(c) {}
+  Detail operator()() const { return Detail{camera == nullptr ? "" : camera, {}}; }
+  const char *camera;
+};
+
 }  // namespace
 
 void FillEntry(CiENTRY &entry, uint32_t position, uint64_t generation) {
@@ -44,6 +52,7 @@ void FillEntry(CiENTRY &entry, uint32_t position, uint64_t generation) {
 }  // namespace bfsim::api
 
 using bfsim::api::Gate;
+using bfsim::api::OnBoard;
 using bfsim::api::Sys;
 using bfsim::api::ToCode;
 
@@ -87,7 +96,7 @@ BFRC CiSysBoardFindSWConnector(uint32_t families, uint32_t switch_number, uint32
 }
 
 BFRC CiBrdOpen(CiENTRY *entry, Bd *board, uint32_t mode, const char *camera) {
-  return Gate<BFRC>("CiBrdOpen", {mode}, [&]() -> BFRC {
+  return Gate<BFRC>("CiBrdOpen", {mode}, bfsim::api::OfCamera(camera), [&]() -> BFRC {
     if (camera == nullptr) return BF_ERR_BAD_ARG;
     std::optional<std::string_view> file;  // "default": the board's own camera
     if (std::string_view(camera) != "default") file = camera;
@@ -96,14 +105,14 @@ BFRC CiBrdOpen(CiENTRY *entry, Bd *board, uint32_t mode, const char *camera) {
 }
 
 BFRC CiBrdOpenCam(CiENTRY *entry, Bd *board, uint32_t mode, const char *camera_file) {
-  return Gate<BFRC>("CiBrdOpenCam", {mode}, [&]() -> BFRC {
+  return Gate<BFRC>("CiBrdOpenCam", {mode}, bfsim::api::OfCamera(camera_file), [&]() -> BFRC {
     if (camera_file == nullptr) return BF_ERR_BAD_ARG;
     return bfsim::api::OpenBoard(entry, board, std::string_view(camera_file), BF_ERR_BRD_HELD_CAM);
   });
 }
 
 BFRC CiBrdClose(Bd board) {
-  return Gate<BFRC>("CiBrdClose", {},
+  return Gate<BFRC>("CiBrdClose", {}, OnBoard(board),
                     [&]() -> BFRC { return ToCode(Sys().Close(bfsim::api::IdOf(board))); });
 }
 

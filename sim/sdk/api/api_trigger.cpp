@@ -1,5 +1,6 @@
 // Trigger mode and the external trigger input.
 #include "api/call_gate.hpp"
+#include "api/call_records.hpp"
 #include "api/sdk_layer.hpp"
 
 namespace {
@@ -22,6 +23,7 @@ uint32_t AssertedState(uint32_t trig_c) {
 
 using bfsim::api::Gate;
 using bfsim::api::IdOf;
+using bfsim::api::OnBoard;
 using bfsim::api::Sys;
 using bfsim::api::ToCode;
 using bfsim::model::Board;
@@ -32,7 +34,7 @@ extern "C" {
 // mode may pass null for them.
 BFRC CiConVTrigModeGet(Bd board, uint32_t *mode, uint32_t *trig_a, uint32_t *trig_b,
                        uint32_t *trig_c) {
-  return Gate<BFRC>("CiConVTrigModeGet", {}, [&]() -> BFRC {
+  return Gate<BFRC>("CiConVTrigModeGet", {}, OnBoard(board), [&]() -> BFRC {
     if (mode == nullptr) return BF_ERR_BAD_ARG;
     return ToCode(Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) {
       *mode = b.trigger.mode;
@@ -44,19 +46,20 @@ BFRC CiConVTrigModeGet(Bd board, uint32_t *mode, uint32_t *trig_a, uint32_t *tri
 }
 
 BFRC CiConVTrigModeSet(Bd board, uint32_t mode, uint32_t trig_a, uint32_t trig_b, uint32_t trig_c) {
-  return Gate<BFRC>("CiConVTrigModeSet", {mode, trig_a, trig_b, trig_c}, [&]() -> BFRC {
-    if (mode > kMaxTriggerMode) return BF_ERR_BAD_ARG;
-    return ToCode(Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) {
-      b.trigger.mode = mode;
-      b.trigger.a = trig_a;
-      b.trigger.b = trig_b;
-      b.trigger.c = trig_c;
-    }));
-  });
+  return Gate<BFRC>("CiConVTrigModeSet", {mode, trig_a, trig_b, trig_c}, OnBoard(board),
+                    [&]() -> BFRC {
+                      if (mode > kMaxTriggerMode) return BF_ERR_BAD_ARG;
+                      return ToCode(Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) {
+                        b.trigger.mode = mode;
+                        b.trigger.a = trig_a;
+                        b.trigger.b = trig_b;
+                        b.trigger.c = trig_c;
+                      }));
+                    });
 }
 
 BFRC CiConExTrigConnect(Bd board, uint32_t trigger, uint32_t how) {
-  return Gate<BFRC>("CiConExTrigConnect", {trigger, how}, [&]() -> BFRC {
+  return Gate<BFRC>("CiConExTrigConnect", {trigger, how}, OnBoard(board), [&]() -> BFRC {
     if (trigger != kTriggerInput || (how != kConnect && how != kDisconnect)) {
       return BF_ERR_BAD_ARG;
     }
@@ -68,14 +71,14 @@ BFRC CiConExTrigConnect(Bd board, uint32_t trigger, uint32_t how) {
 // A pulse while the board waits for a trigger takes a frame; otherwise it is
 // lost, as on the hardware.
 BFRC CiConSwTrig(Bd board, uint32_t trigger, uint32_t how) {
-  return Gate<BFRC>("CiConSwTrig", {trigger, how}, [&]() -> BFRC {
+  return Gate<BFRC>("CiConSwTrig", {trigger, how}, OnBoard(board), [&]() -> BFRC {
     if (trigger != kTriggerInput || how != kTriggerPulse) return BF_ERR_BAD_ARG;
     return ToCode(Sys().SoftwareTrigger(IdOf(board)));
   });
 }
 
 BFRC CiConHwTrigStat(Bd board, uint32_t trigger, uint32_t *state) {
-  return Gate<BFRC>("CiConHwTrigStat", {trigger}, [&]() -> BFRC {
+  return Gate<BFRC>("CiConHwTrigStat", {trigger}, OnBoard(board), [&]() -> BFRC {
     if (trigger != kTriggerInput || state == nullptr) return BF_ERR_BAD_ARG;
     return ToCode(Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) {
       *state = b.trigger_input ? AssertedState(b.trigger.c) : 0;

@@ -1,7 +1,7 @@
 // The control API: the model and the call gate as tests and tools see them.
-#include <algorithm>
-
 #include "api/call_gate.hpp"
+#include "api/call_records.hpp"
+#include "api/programmed.hpp"
 #include "bfsim_control.hpp"
 #include "model/firmware.hpp"
 #include "model/logs.hpp"
@@ -31,7 +31,9 @@ void Reset() {
   api::ClearCallCounts();
   api::ClearInjectedFaults();
   api::SetRecording(false);
-  api::TakeRecordedCalls();
+  api::RestartLog();
+  api::ClearRecordNames();
+  api::ClearProgrammed();
   model::ClearModelLogs();
   model::BuildTarget() = 0;
   model::SetSdkNumbers(model::DefaultSdkNumbers());
@@ -147,18 +149,6 @@ void ClearFaults() { api::ClearInjectedFaults(); }
 uint64_t TotalCallCount() { return api::TotalCount(); }
 
 uint64_t CallCount(std::string_view function) { return api::CountOf(function); }
-
-void RecordCalls(bool on) { api::SetRecording(on); }
-
-std::vector<Call> TakeCalls() { return api::TakeRecordedCalls(); }
-
-std::vector<std::string> TakeCallNames() {
-  std::vector<Call> calls = api::TakeRecordedCalls();
-  std::vector<std::string> names(calls.size());
-  std::transform(calls.begin(), calls.end(), names.begin(),
-                 [](Call &call) { return std::move(call.function); });
-  return names;
-}
 
 std::vector<std::string> DebugOutput() { return model::DebugOutputLog(); }
 

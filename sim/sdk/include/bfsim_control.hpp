@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -79,6 +80,17 @@ std::optional<uint32_t> RegisterByName(std::string_view name);
 // The SDK version's register names (index = identifier, "" for none),
 // covering every identifier the version knows.
 std::vector<std::string> RegisterNames();
+// What BFRegPeek reads of register `id` on board `n`, whatever the register
+// file holds (writes still reach it, and PeekRegister still shows it): one
+// value a read, in turn; the last then stays until the sequence is replaced.
+// An empty sequence ends it. Kept across opens, until Reset().
+void SetRegisterReadSequence(uint32_t n, uint32_t id, std::vector<uint32_t> values);
+// Called on the reading thread, outside every simulator lock, for each
+// BFRegPeek of register `id` on board `n` with the value the read would give
+// (the sequence's, else the register file's); the read gives what it returns.
+// An empty function removes it. Kept across opens, until Reset().
+using RegisterReadHook = std::function<uint32_t(uint32_t value)>;
+void SetRegisterReadHook(uint32_t n, uint32_t id, RegisterReadHook hook);
 
 // ---- signals -------------------------------------------------------------------
 // Raises every created signal of `type` on board `n` once, as the board does
@@ -202,6 +214,12 @@ uint32_t DeliverFrames(uint32_t n, uint32_t count);
 // `timeout_ms`; false on time-out.
 bool WaitArmed(uint32_t n, uint32_t timeout_ms);
 uint64_t FramesProduced(uint32_t n);
+// What BFFineRate reports for an open board: by default the rate of the time
+// stamps (1000000 a second) in the xl version, 0 in the others. The time
+// stamps themselves do not change. A board's own setting comes before the one
+// for every board; both are dropped by Reset().
+void SetFineRate(uint64_t rate);
+void SetFineRate(uint32_t n, uint64_t rate);
 
 // A pulse on the external trigger input: a frame in the triggered modes (2,
 // 3, 6, 7, 8) while the input is connected (CiConExTrigConnect). Returns the
@@ -326,23 +344,90 @@ uint64_t CallCount(std::string_view function);
 // once and the difference is how many failure points it reaches.
 uint64_t TotalCallCount();
 
-// ---- logs ----------------------------------------------------------------------
+// ---- the call log ----------------------------------------------------------------
+// While recording is on, each SDK call is logged as it is entered, and its
+// entry is completed when it returns: a call that blocks (a signal wait, a
+// stalled serial write) shows, while it blocks, as not returned. A call is
+// logged when recording was on as it was entered; its return is filled in
+// even if recording has been switched off since. At most 1,000,000 entries
+// are kept, the oldest dropped first.
+//
+// Records an entry names:
+//   sig#<order>:<type>  a signal: the <order>th created since Reset(), of <type>.
+//                       CiSignalCreate names the one it made from its return on
+//                       ("" before, and when it failed); a handle not created
+//                       since Reset() reads "sig#?".
+//   qtab#<order>        a QTab: the <order>th made by CiRelQTabCreate since
+//                       Reset() (named from its return on, as above). The
+//                       chain link names its list, "qtab#1,qtab#2"; the chain
+//                       engage, the start/stop interrupt calls and the Quick
+//                       Switch next frame the head of theirs; "qtab#?" an
+//                       unknown one.
+//   the camera text     CiBrdOpen, CiBrdOpenCam.
+//   <family>:<number>   any other call on an open board: the board as the
+//                       system file numbers it ("R64:0"; "" for a handle of
+//                       no open board).
+//   ""                  calls on nothing of these (enumeration, serial calls
+//                       by reference, versions, ticks).
+// Payloads, the bytes a call hands over:
+//   clSerialWrite        the bytes offered; clSerialRead: the bytes read, from
+//                        its return on.
+//   CiLutWrite           the block as given (count × entry size bytes), when
+//                        the LUT takes entries of that size in that range;
+//                        CiLutPoke: the entry, two bytes, little endian.
+//   BFFlashRequest       the file name the request carries.
+//   BFOutputDebugString  the text.
 struct Call {
   std::string function;
   std::vector<uint64_t> args;  // the arguments after the board handle, as integers
-  uint32_t result = 0;
+  uint32_t result = 0;         // once returned
+  // The call's number among all SDK calls since Reset(): what
+  // TotalCallCount() reads just after it was entered.
+  uint64_t sequence = 0;
+  uint32_t thread = 0;  // the calling thread's id (ThisThreadId)
+  std::string record{};
+  std::string payload{};
+  bool returned = false;
 };
-// Recording of SDK calls, off by default; TakeCalls returns and clears it.
+
+// Recording of SDK calls, off by default and after Reset().
 void RecordCalls(bool on);
+// Returns the log in entry order and empties it, entries of calls that have
+// not returned yet included: their later return is then not logged (a test
+// that wants it looks with Calls() or WaitForReturn() before taking).
 std::vector<Call> TakeCalls();
-// Names only, in order, for quick comparisons.
+// Names only, in entry order, for quick comparisons; empties the log too.
 std::vector<std::string> TakeCallNames();
+
+// Which entries a look at the log is about; empty or 0 fields match any.
+struct CallFilter {
+  std::string function;
+  std::string record;
+  uint32_t thread = 0;
+  uint64_t after = 0;  // only entries of a greater sequence number
+};
+// The entries that match, in entry order; the log keeps them.
+std::vector<Call> Calls(const CallFilter &filter = {});
+// The calling thread's id: threads are numbered 1, 2, 3... in the order they
+// first show in the log, or ask here, since the last Reset().
+uint32_t ThisThreadId();
+// Blocks until the log holds an entry that matches, at most `timeout_ms`, and
+// returns the first; nullopt on time-out. Entries are matched from their
+// entry on, so this tells a test that a call has been made and, for a wait,
+// that the thread is in it. Pass `after` = TotalCallCount() read before the
+// call is provoked, so an older entry cannot match.
+std::optional<Call> WaitForCall(const CallFilter &filter, uint32_t timeout_ms);
+// Blocks until the entry of `sequence` has returned, at most `timeout_ms`,
+// and returns it; nullopt on time-out or when it is not in the log (never
+// logged, taken, pushed out, or the log restarted by Reset()).
+std::optional<Call> WaitForReturn(uint64_t sequence, uint32_t timeout_ms);
 
 // Texts given to BFOutputDebugString; also printed to stderr while the
 // environment variable GRABLINE_SIM_DEBUG is set.
 std::vector<std::string> DebugOutput();
 // Boards (positions) for which BFErrorShow was called, in order.
 std::vector<uint32_t> ErrorShows();
+// Empties these logs and the call log.
 void ClearLogs();
 
 }  // namespace bfsim

@@ -196,6 +196,18 @@ Status System::Close(uint64_t handle) {
   return Status::kOk;
 }
 
+std::string System::BoardName(uint64_t handle) {
+  std::lock_guard lock(mutex_);
+  std::optional<uint32_t> position = PositionOf(handle);
+  if (!position) return "";
+  const Board &board = boards_[*position];
+  const char *family = board.config.family == kFamilyRoadRunner ? "RoadRunner"
+                       : board.config.family == kFamilyRaven    ? "Raven"
+                       : board.config.family == kFamilyR64      ? "R64"
+                                                                : "Gn2";
+  return family + (":" + std::to_string(board.index));
+}
+
 // The board stops acquiring; tables the caller left behind become orphans.
 std::unique_ptr<FrameClock> System::CloseBoard(uint32_t position) {
   Board &board = boards_[position];

@@ -54,6 +54,9 @@ class System {
   Status Open(uint32_t position, uint64_t generation, std::optional<std::string_view> camera_file,
               uint64_t &handle);
   Status Close(uint64_t handle);
+  // The board `handle` has open as the system file numbers it ("R64:0"), ""
+  // for none: how the call log names it.
+  std::string BoardName(uint64_t handle);
   // Runs f(Board&, position) under the lock for an open handle. What f
   // changes of the trigger mode or the camera reaches the frame clock.
   template <typename F>
