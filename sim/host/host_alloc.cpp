@@ -1,8 +1,9 @@
 // The host allocator and its books: every live allocation with its size and,
-// for traced allocations, where it was made.
+// for traced allocations, where it was made; refused frees and filled failures.
 #include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 
 #include "host_internal.hpp"
@@ -28,10 +29,15 @@ Books &TheBooks() {
   return books;
 }
 
+// Puts a new block on the books. Plain injected failures hand out nothing; an injected
+// filled failure hands out the block, keeps it on the books and answers with its code.
 Terr Allocate(size_t size, bool traced, const char *file, int32_t line, void **ptr) {
-  if (internal::AllocationInjector().NextFails()) {
+  std::optional<Terr> fail = internal::AllocationInjector().NextFails();
+  // Counted on every call, so its nth means the same calls as the plain one's.
+  std::optional<Terr> filled = internal::FilledAllocationInjector().NextFails();
+  if (fail) {
     if (ptr != nullptr) *ptr = nullptr;
-    return T_ERR_MEM;
+    return *fail;
   }
   if (ptr == nullptr) return T_ERR_ARGUMENT;
   *ptr = nullptr;
@@ -51,10 +57,13 @@ Terr Allocate(size_t size, bool traced, const char *file, int32_t line, void **p
     books.bytes += size;
   }
   *ptr = block;
-  return T_MSG_OK;
+  return filled.value_or(T_MSG_OK);
 }
 
-Terr Free(void *ptr, bool traced, const char *file, int32_t line) {
+// Takes a block off the books and answers whether the caller may free it.
+Terr TakeOffBooks(void *ptr, bool traced, const char *file, int32_t line,
+                  std::optional<Terr> refusal, bool *taken) {
+  *taken = false;
   Books &books = TheBooks();
   std::lock_guard lock(books.mutex);
   auto it = books.live.find(ptr);
@@ -66,12 +75,26 @@ Terr Free(void *ptr, bool traced, const char *file, int32_t line) {
     entry.line = traced ? line : 0;
     if (books.rejected.size() == kMaxRejected) books.rejected.pop_front();
     books.rejected.push_back(std::move(entry));
-    return T_ERR_ARGUMENT;
+    return refusal.value_or(T_ERR_ARGUMENT);
+  }
+  // A host that refuses a free keeps the block: it stays outstanding, and the plug-in
+  // has to cope with memory it can no longer give back.
+  if (refusal) {
+    it->second.free_refused = true;
+    return *refusal;
   }
   books.bytes -= it->second.bytes;
   books.live.erase(it);
-  std::free(ptr);
+  *taken = true;
   return T_MSG_OK;
+}
+
+Terr Free(void *ptr, bool traced, const char *file, int32_t line) {
+  std::optional<Terr> refusal = internal::FreeInjector().NextFails();
+  bool taken = false;
+  Terr result = TakeOffBooks(ptr, traced, file, line, refusal, &taken);
+  if (taken) std::free(ptr);
+  return result;
 }
 
 }  // namespace
@@ -108,6 +131,29 @@ void ClearRejectedFrees() {
   Books &books = TheBooks();
   std::lock_guard lock(books.mutex);
   books.rejected.clear();
+}
+
+void ReleaseRefusedFrees() {
+  Books &books = TheBooks();
+  std::lock_guard lock(books.mutex);
+  for (auto it = books.live.begin(); it != books.live.end();) {
+    if (!it->second.free_refused) {
+      ++it;
+      continue;
+    }
+    books.bytes -= it->second.bytes;
+    std::free(it->first);
+    it = books.live.erase(it);
+  }
+}
+
+Terr HostAllocate(size_t size, void **ptr) { return Allocate(size, false, nullptr, 0, ptr); }
+
+Terr HostFree(void *ptr) {
+  bool taken = false;
+  Terr result = TakeOffBooks(ptr, false, nullptr, 0, std::nullopt, &taken);
+  if (taken) std::free(ptr);
+  return result;
 }
 }  // namespace internal
 

@@ -38,7 +38,7 @@ Tcpar TextRecord(const char *text) {
 
 }  // namespace
 
-extern "C" Terr TFgGetDefaults(Tproc_handle proc, TFgClass *fg_class, Tcpar **values,
+extern "C" Terr TFgGetDefaults(Tproc_handle, TFgClass *fg_class, Tcpar **values,
                                int32_t *num_values) {
   if (fg_class == nullptr || values == nullptr || num_values == nullptr) return T_ERR_ARGUMENT;
   // Strings point into the class record; one left without its terminator would send
@@ -48,7 +48,11 @@ extern "C" Terr TFgGetDefaults(Tproc_handle proc, TFgClass *fg_class, Tcpar **va
     return T_ERR_ARGUMENT;
   }
   void *block = nullptr;
-  if (Terr made = TXAlloc(proc, sizeof(Tcpar) * kNumDefaults, &block); made != T_MSG_OK) {
+  if (Terr made = tarvel::internal::HostAllocate(sizeof(Tcpar) * kNumDefaults, &block);
+      made != T_MSG_OK) {
+    // A block handed out with a failure would be lost to a plug-in that rightly
+    // trusts nothing of a failed call.
+    if (block != nullptr) tarvel::internal::HostFree(block);
     return made;
   }
   const TFgClass &c = *fg_class;

@@ -152,7 +152,9 @@ int64_t Image::at(int32_t x, int32_t y) const {
 extern "C" {
 
 Terr TNewImage(Tproc_handle, Timage *image, int32_t kind, int32_t width, int32_t height) {
-  if (tarvel::internal::ImageInjector().NextFails()) return T_ERR_IMAGE;
+  if (std::optional<Terr> injected = tarvel::internal::ImageInjector().NextFails()) {
+    return *injected;
+  }
   if (image == nullptr) return T_ERR_ARGUMENT;
   uint64_t bytes = 0;
   if (Terr shape = tarvel::CheckShape(kind, width, height, &bytes); shape != T_MSG_OK) {
@@ -166,7 +168,9 @@ Terr TNewImage(Tproc_handle, Timage *image, int32_t kind, int32_t width, int32_t
 
 Terr TNewImagePtr(Tproc_handle, Timage *image, int32_t kind, int32_t width, int32_t height,
                   void *data, int32_t copy) {
-  if (tarvel::internal::ImageInjector().NextFails()) return T_ERR_IMAGE;
+  if (std::optional<Terr> injected = tarvel::internal::ImageInjector().NextFails()) {
+    return *injected;
+  }
   if (image == nullptr || data == nullptr) return T_ERR_ARGUMENT;
   uint64_t bytes = 0;
   if (Terr shape = tarvel::CheckShape(kind, width, height, &bytes); shape != T_MSG_OK) {

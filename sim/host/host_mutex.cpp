@@ -39,7 +39,9 @@ TpMutexImpl *Find(TpMutex *handle, bool hold) {
 }
 
 Terr Lock(TpMutex *handle) {
-  if (internal::MutexInjector().NextFails()) return T_ERR_MUTEX;
+  if (std::optional<Terr> injected = internal::MutexInjector().NextFails()) {
+    return *injected;
+  }
   TpMutexImpl *impl = Find(handle, true);
   if (impl == nullptr) return T_ERR_MUTEX;
   impl->mutex.lock();
@@ -49,7 +51,9 @@ Terr Lock(TpMutex *handle) {
 }
 
 Terr Unlock(TpMutex *handle) {
-  if (internal::MutexInjector().NextFails()) return T_ERR_MUTEX;
+  if (std::optional<Terr> injected = internal::MutexInjector().NextFails()) {
+    return *injected;
+  }
   TpMutexImpl *impl = Find(handle, false);
   if (impl == nullptr) return T_ERR_MUTEX;
   // Unlocking a mutex another thread holds would be undefined; refuse it.
@@ -80,7 +84,9 @@ Terr (*TpThreadMutexLock)(TpMutex *) = &tarvel::Lock;
 Terr (*TpThreadMutexUnlock)(TpMutex *) = &tarvel::Unlock;
 
 Terr TpThreadMutexInit(TpMutex *handle) {
-  if (tarvel::internal::MutexInjector().NextFails()) return T_ERR_MUTEX;
+  if (std::optional<Terr> injected = tarvel::internal::MutexInjector().NextFails()) {
+    return *injected;
+  }
   if (handle == nullptr) return T_ERR_MUTEX;
   tarvel::Registry &registry = tarvel::TheRegistry();
   std::lock_guard lock(registry.mutex);
@@ -93,7 +99,9 @@ Terr TpThreadMutexInit(TpMutex *handle) {
 }
 
 Terr TpThreadMutexDestroy(TpMutex *handle) {
-  if (tarvel::internal::MutexInjector().NextFails()) return T_ERR_MUTEX;
+  if (std::optional<Terr> injected = tarvel::internal::MutexInjector().NextFails()) {
+    return *injected;
+  }
   if (handle == nullptr) return T_ERR_MUTEX;
   tarvel::Registry &registry = tarvel::TheRegistry();
   std::lock_guard lock(registry.mutex);

@@ -164,6 +164,10 @@ TEST_F(HostDefaults, RefusesUnterminatedTextsAndPassesAllocationFailure) {
   FailAllocation(1);
   EXPECT_EQ(TFgGetDefaults(nullptr, c.get(), &values, &num), T_ERR_MEM);
   EXPECT_EQ(values, nullptr);
+  // A block handed out with the failure is taken back, not passed on.
+  FailAllocationFilled(1, 4998);
+  EXPECT_EQ(TFgGetDefaults(nullptr, c.get(), &values, &num), 4998);
+  EXPECT_EQ(values, nullptr);
   EXPECT_EQ(TFgGetDefaults(nullptr, c.get(), nullptr, &num), T_ERR_ARGUMENT);
   EXPECT_EQ(OutstandingAllocations(), count);
 }

@@ -24,6 +24,7 @@ struct Allocation {
   bool traced = false;  // made with TXAllocMemCheck
   std::string file;     // where, when traced
   int32_t line = 0;
+  bool free_refused = false;  // a free of it was refused (FailFree): it is still the host's
 };
 size_t OutstandingAllocations();
 size_t OutstandingBytes();
@@ -60,13 +61,27 @@ void SetGlobalVariable64(int64_t value);
 // ---- injection ----------------------------------------------------------------------
 // The nth call (1 = the next one) from now fails: an allocation with T_ERR_MEM,
 // an image creation with T_ERR_IMAGE, a mutex call (init, destroy, lock or
-// unlock) with T_ERR_MUTEX.
+// unlock) with T_ERR_MUTEX, or with the code given. A failed allocation hands out
+// nothing; a failed image creation or mutex call changes nothing.
 void FailAllocation(uint32_t nth);
+void FailAllocation(uint32_t nth, Terr code);
 void FailImageCreation(uint32_t nth);
+void FailImageCreation(uint32_t nth, Terr code);
 void FailMutexCall(uint32_t nth);
+void FailMutexCall(uint32_t nth, Terr code);
+// The nth allocation from now hands out its block and puts it on the books as usual, yet
+// answers `code`: some hosts do, and the plug-in must free the block all the same. (One
+// that cannot be made fails as it would.) TFgGetDefaults takes such a block back and
+// only passes the code on.
+void FailAllocationFilled(uint32_t nth, Terr code);
+// The nth TXFree or TXFreeMemCheck from now answers `code` and frees nothing: the block
+// stays outstanding, marked free_refused, as with a host that refuses. ClearInjections
+// releases such blocks (a later free of one is then rejected).
+void FailFree(uint32_t nth, Terr code);
 void ClearInjections();
 // Calls counted since the process started, for sweeping failure points.
 uint64_t AllocationCalls();
+uint64_t FreeCalls();
 uint64_t ImageCalls();
 uint64_t MutexCalls();
 
