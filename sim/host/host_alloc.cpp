@@ -4,6 +4,7 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 
 #include "host_internal.hpp"
@@ -60,7 +61,9 @@ Terr Allocate(size_t size, bool traced, const char *file, int32_t line, void **p
   return filled.value_or(T_MSG_OK);
 }
 
-// Takes a block off the books and answers whether the caller may free it.
+// Takes a block off the books and answers whether the caller may free it. The caller
+// frees it only after logging the call: a block freed first could be handed out again
+// and its new allocation logged ahead of the free that released it.
 Terr TakeOffBooks(void *ptr, bool traced, const char *file, int32_t line,
                   std::optional<Terr> refusal, bool *taken) {
   *taken = false;
@@ -89,12 +92,22 @@ Terr TakeOffBooks(void *ptr, bool traced, const char *file, int32_t line,
   return T_MSG_OK;
 }
 
-Terr Free(void *ptr, bool traced, const char *file, int32_t line) {
+Terr Free(std::string_view name, void *ptr, bool traced, const char *file, int32_t line) {
   std::optional<Terr> refusal = internal::FreeInjector().NextFails();
   bool taken = false;
   Terr result = TakeOffBooks(ptr, traced, file, line, refusal, &taken);
+  if (internal::RecordingHostCalls()) {
+    internal::RecordHostCall(name, {internal::Address(ptr), traced ? line : 0, 0, 0},
+                             traced ? file : nullptr, result);
+  }
   if (taken) std::free(ptr);
   return result;
+}
+
+void RecordAllocation(std::string_view name, size_t size, const char *file, int32_t line,
+                      int32_t id, void **ptr, Terr result) {
+  void *block = ptr != nullptr ? *ptr : nullptr;
+  internal::RecordHostCall(name, {int64_t(size), internal::Address(block), line, id}, file, result);
 }
 
 }  // namespace
@@ -162,18 +175,26 @@ Terr HostFree(void *ptr) {
 extern "C" {
 
 Terr TXAlloc(Tproc_handle, size_t size, void **ptr) {
-  return tarvel::Allocate(size, false, nullptr, 0, ptr);
+  Terr result = tarvel::Allocate(size, false, nullptr, 0, ptr);
+  if (tarvel::internal::RecordingHostCalls()) {
+    tarvel::RecordAllocation("TXAlloc", size, nullptr, 0, 0, ptr, result);
+  }
+  return result;
 }
 
-Terr TXAllocMemCheck(Tproc_handle, size_t size, const char *file, int32_t line, int32_t,
+Terr TXAllocMemCheck(Tproc_handle, size_t size, const char *file, int32_t line, int32_t id,
                      void **ptr) {
-  return tarvel::Allocate(size, true, file, line, ptr);
+  Terr result = tarvel::Allocate(size, true, file, line, ptr);
+  if (tarvel::internal::RecordingHostCalls()) {
+    tarvel::RecordAllocation("TXAllocMemCheck", size, file, line, id, ptr, result);
+  }
+  return result;
 }
 
-Terr TXFree(Tproc_handle, void *ptr) { return tarvel::Free(ptr, false, nullptr, 0); }
+Terr TXFree(Tproc_handle, void *ptr) { return tarvel::Free("TXFree", ptr, false, nullptr, 0); }
 
 Terr TXFreeMemCheck(Tproc_handle, void *ptr, const char *file, int32_t line) {
-  return tarvel::Free(ptr, true, file, line);
+  return tarvel::Free("TXFreeMemCheck", ptr, true, file, line);
 }
 
 }  // extern "C"

@@ -1,14 +1,16 @@
 // host_internal.hpp — what the host's own files share and nobody outside sees:
-// fault injection counters, the host's own use of its allocator, the image
-// books' release hook and the conversion between application values and
-// parameter records.
+// fault injection counters, the host's own use of its allocator, the call log's
+// entry point, the image books' release hook and the conversion between
+// application values and parameter records.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tarvel.h"
@@ -41,17 +43,28 @@ Injector &FreeInjector();
 Injector &ImageInjector();
 Injector &MutexInjector();
 
-// Part of ClearLogs, kept with the allocator's books.
+// Parts of ClearLogs, kept with the allocator's books and with the call log.
 void ClearRejectedFrees();
+void ClearHostCalls();
 // Part of ClearInjections: blocks whose free was refused are released, so a test that
 // let a plug-in forget them leaves nothing behind.
 void ReleaseRefusedFrees();
 
 // The allocator as the host uses it inside its own calls (the class defaults) and on
-// the application's side: a free is never refused. Injected allocation failures do
-// apply: the host runs out of memory like anyone else.
+// the application's side: not in the call log, and a free is never refused. Injected
+// allocation failures do apply: the host runs out of memory like anyone else.
 Terr HostAllocate(size_t size, void **ptr);
 Terr HostFree(void *ptr);
+
+// The call log. A host call checks RecordingHostCalls() (one relaxed load) before it
+// builds an entry.
+extern std::atomic<bool> recording_host_calls;
+inline bool RecordingHostCalls() { return recording_host_calls.load(std::memory_order_relaxed); }
+void RecordHostCall(std::string_view name, std::array<int64_t, 4> fields, const char *text,
+                    Terr result);
+inline int64_t Address(const void *pointer) {
+  return static_cast<int64_t>(reinterpret_cast<intptr_t>(pointer));
+}
 
 // Releases the pixels of a host-owned image and takes it off the books. Pixels the
 // books do not know are left alone.
