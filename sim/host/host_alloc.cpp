@@ -1,8 +1,10 @@
 // The host allocator and its books: every live allocation with its size and,
-// for traced allocations, where it was made.
+// for traced allocations, where it was made; refused frees and filled failures.
 #include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <unordered_map>
 
 #include "host_internal.hpp"
@@ -28,10 +30,15 @@ Books &TheBooks() {
   return books;
 }
 
+// Puts a new block on the books. Plain injected failures hand out nothing; an injected
+// filled failure hands out the block, keeps it on the books and answers with its code.
 Terr Allocate(size_t size, bool traced, const char *file, int32_t line, void **ptr) {
-  if (internal::AllocationInjector().NextFails()) {
+  std::optional<Terr> fail = internal::AllocationInjector().NextFails();
+  // Counted on every call, so its nth means the same calls as the plain one's.
+  std::optional<Terr> filled = internal::FilledAllocationInjector().NextFails();
+  if (fail) {
     if (ptr != nullptr) *ptr = nullptr;
-    return T_ERR_MEM;
+    return *fail;
   }
   if (ptr == nullptr) return T_ERR_ARGUMENT;
   *ptr = nullptr;
@@ -51,10 +58,15 @@ Terr Allocate(size_t size, bool traced, const char *file, int32_t line, void **p
     books.bytes += size;
   }
   *ptr = block;
-  return T_MSG_OK;
+  return filled.value_or(T_MSG_OK);
 }
 
-Terr Free(void *ptr, bool traced, const char *file, int32_t line) {
+// Takes a block off the books and answers whether the caller may free it. The caller
+// frees it only after logging the call: a block freed first could be handed out again
+// and its new allocation logged ahead of the free that released it.
+Terr TakeOffBooks(void *ptr, bool traced, const char *file, int32_t line,
+                  std::optional<Terr> refusal, bool *taken) {
+  *taken = false;
   Books &books = TheBooks();
   std::lock_guard lock(books.mutex);
   auto it = books.live.find(ptr);
@@ -66,12 +78,36 @@ Terr Free(void *ptr, bool traced, const char *file, int32_t line) {
     entry.line = traced ? line : 0;
     if (books.rejected.size() == kMaxRejected) books.rejected.pop_front();
     books.rejected.push_back(std::move(entry));
-    return T_ERR_ARGUMENT;
+    return refusal.value_or(T_ERR_ARGUMENT);
+  }
+  // A host that refuses a free keeps the block: it stays outstanding, and the plug-in
+  // has to cope with memory it can no longer give back.
+  if (refusal) {
+    it->second.free_refused = true;
+    return *refusal;
   }
   books.bytes -= it->second.bytes;
   books.live.erase(it);
-  std::free(ptr);
+  *taken = true;
   return T_MSG_OK;
+}
+
+Terr Free(std::string_view name, void *ptr, bool traced, const char *file, int32_t line) {
+  std::optional<Terr> refusal = internal::FreeInjector().NextFails();
+  bool taken = false;
+  Terr result = TakeOffBooks(ptr, traced, file, line, refusal, &taken);
+  if (internal::RecordingHostCalls()) {
+    internal::RecordHostCall(name, {internal::Address(ptr), traced ? line : 0, 0, 0},
+                             traced ? file : nullptr, result);
+  }
+  if (taken) std::free(ptr);
+  return result;
+}
+
+void RecordAllocation(std::string_view name, size_t size, const char *file, int32_t line,
+                      int32_t id, void **ptr, Terr result) {
+  void *block = ptr != nullptr ? *ptr : nullptr;
+  internal::RecordHostCall(name, {int64_t(size), internal::Address(block), line, id}, file, result);
 }
 
 }  // namespace
@@ -109,6 +145,29 @@ void ClearRejectedFrees() {
   std::lock_guard lock(books.mutex);
   books.rejected.clear();
 }
+
+void ReleaseRefusedFrees() {
+  Books &books = TheBooks();
+  std::lock_guard lock(books.mutex);
+  for (auto it = books.live.begin(); it != books.live.end();) {
+    if (!it->second.free_refused) {
+      ++it;
+      continue;
+    }
+    books.bytes -= it->second.bytes;
+    std::free(it->first);
+    it = books.live.erase(it);
+  }
+}
+
+Terr HostAllocate(size_t size, void **ptr) { return Allocate(size, false, nullptr, 0, ptr); }
+
+Terr HostFree(void *ptr) {
+  bool taken = false;
+  Terr result = TakeOffBooks(ptr, false, nullptr, 0, std::nullopt, &taken);
+  if (taken) std::free(ptr);
+  return result;
+}
 }  // namespace internal
 
 }  // namespace tarvel
@@ -116,18 +175,26 @@ void ClearRejectedFrees() {
 extern "C" {
 
 Terr TXAlloc(Tproc_handle, size_t size, void **ptr) {
-  return tarvel::Allocate(size, false, nullptr, 0, ptr);
+  Terr result = tarvel::Allocate(size, false, nullptr, 0, ptr);
+  if (tarvel::internal::RecordingHostCalls()) {
+    tarvel::RecordAllocation("TXAlloc", size, nullptr, 0, 0, ptr, result);
+  }
+  return result;
 }
 
-Terr TXAllocMemCheck(Tproc_handle, size_t size, const char *file, int32_t line, int32_t,
+Terr TXAllocMemCheck(Tproc_handle, size_t size, const char *file, int32_t line, int32_t id,
                      void **ptr) {
-  return tarvel::Allocate(size, true, file, line, ptr);
+  Terr result = tarvel::Allocate(size, true, file, line, ptr);
+  if (tarvel::internal::RecordingHostCalls()) {
+    tarvel::RecordAllocation("TXAllocMemCheck", size, file, line, id, ptr, result);
+  }
+  return result;
 }
 
-Terr TXFree(Tproc_handle, void *ptr) { return tarvel::Free(ptr, false, nullptr, 0); }
+Terr TXFree(Tproc_handle, void *ptr) { return tarvel::Free("TXFree", ptr, false, nullptr, 0); }
 
 Terr TXFreeMemCheck(Tproc_handle, void *ptr, const char *file, int32_t line) {
-  return tarvel::Free(ptr, true, file, line);
+  return tarvel::Free("TXFreeMemCheck", ptr, true, file, line);
 }
 
 }  // extern "C"

@@ -36,10 +36,7 @@ Tcpar TextRecord(const char *text) {
   return record;
 }
 
-}  // namespace
-
-extern "C" Terr TFgGetDefaults(Tproc_handle proc, TFgClass *fg_class, Tcpar **values,
-                               int32_t *num_values) {
+Terr GetDefaults(TFgClass *fg_class, Tcpar **values, int32_t *num_values) {
   if (fg_class == nullptr || values == nullptr || num_values == nullptr) return T_ERR_ARGUMENT;
   // Strings point into the class record; one left without its terminator would send
   // every reader past the field.
@@ -47,8 +44,13 @@ extern "C" Terr TFgGetDefaults(Tproc_handle proc, TFgClass *fg_class, Tcpar **va
       !Terminated(fg_class->device)) {
     return T_ERR_ARGUMENT;
   }
+  // The host's own allocation, not a call of the plug-in's: the log shows this call only.
   void *block = nullptr;
-  if (Terr made = TXAlloc(proc, sizeof(Tcpar) * kNumDefaults, &block); made != T_MSG_OK) {
+  if (Terr made = tarvel::internal::HostAllocate(sizeof(Tcpar) * kNumDefaults, &block);
+      made != T_MSG_OK) {
+    // A block handed out with a failure would be lost to a plug-in that rightly
+    // trusts nothing of a failed call.
+    if (block != nullptr) tarvel::internal::HostFree(block);
     return made;
   }
   const TFgClass &c = *fg_class;
@@ -73,4 +75,19 @@ extern "C" Terr TFgGetDefaults(Tproc_handle proc, TFgClass *fg_class, Tcpar **va
   *values = static_cast<Tcpar *>(block);
   *num_values = kNumDefaults;
   return T_MSG_OK;
+}
+
+}  // namespace
+
+extern "C" Terr TFgGetDefaults(Tproc_handle, TFgClass *fg_class, Tcpar **values,
+                               int32_t *num_values) {
+  Terr result = GetDefaults(fg_class, values, num_values);
+  if (tarvel::internal::RecordingHostCalls()) {
+    bool made = result == T_MSG_OK;
+    tarvel::internal::RecordHostCall(
+        "TFgGetDefaults",
+        {made ? *num_values : 0, made ? tarvel::internal::Address(*values) : 0, 0, 0}, nullptr,
+        result);
+  }
+  return result;
 }

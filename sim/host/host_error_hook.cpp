@@ -68,6 +68,7 @@ void ClearLogs() {
     TheLogs().spy_calls.clear();
   }
   internal::ClearRejectedFrees();
+  internal::ClearHostCalls();
 }
 
 void SetProcessErrResult(std::optional<Terr> result) {
@@ -91,10 +92,17 @@ extern "C" {
 
 Terr TProcessErr(const char *text, Terr code, int32_t line, const char *file) {
   tarvel::Logs &logs = tarvel::TheLogs();
-  std::lock_guard lock(logs.mutex);
-  tarvel::Append(&logs.hook_calls,
-                 tarvel::HookCall{tarvel::Text(text), code, line, tarvel::Text(file)});
-  return logs.process_err_result.value_or(code);
+  Terr answer = 0;
+  {
+    std::lock_guard lock(logs.mutex);
+    tarvel::Append(&logs.hook_calls,
+                   tarvel::HookCall{tarvel::Text(text), code, line, tarvel::Text(file)});
+    answer = logs.process_err_result.value_or(code);
+  }
+  if (tarvel::internal::RecordingHostCalls()) {
+    tarvel::internal::RecordHostCall("TProcessErr", {code, line, 0, 0}, text, answer);
+  }
+  return answer;
 }
 
 #if !defined(TARVEL_BUILD_PAR)
@@ -104,10 +112,15 @@ uint8_t IOGetSpyProcCallSwitch(void) {
 #endif
 
 void IOSpyProcCall(const char *text, int32_t line, const char *file) {
-  tarvel::Logs &logs = tarvel::TheLogs();
-  std::lock_guard lock(logs.mutex);
-  tarvel::Append(&logs.spy_calls,
-                 tarvel::HookCall{tarvel::Text(text), 0, line, tarvel::Text(file)});
+  {
+    tarvel::Logs &logs = tarvel::TheLogs();
+    std::lock_guard lock(logs.mutex);
+    tarvel::Append(&logs.spy_calls,
+                   tarvel::HookCall{tarvel::Text(text), 0, line, tarvel::Text(file)});
+  }
+  if (tarvel::internal::RecordingHostCalls()) {
+    tarvel::internal::RecordHostCall("IOSpyProcCall", {line, 0, 0, 0}, text, T_MSG_OK);
+  }
 }
 
 void IOPrintErrorMessage(const char *text) {
@@ -115,6 +128,9 @@ void IOPrintErrorMessage(const char *text) {
   const char *print = std::getenv("TARVEL_PRINT_ERRORS");
   if (print != nullptr && print[0] != '\0') {
     std::fprintf(stderr, "%s\n", message.c_str());
+  }
+  if (tarvel::internal::RecordingHostCalls()) {
+    tarvel::internal::RecordHostCall("IOPrintErrorMessage", {}, text, T_MSG_OK);
   }
   tarvel::Logs &logs = tarvel::TheLogs();
   std::lock_guard lock(logs.mutex);

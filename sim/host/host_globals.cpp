@@ -38,21 +38,39 @@ void SetGlobalVariable64(int64_t value) { variable64.store(value, std::memory_or
 
 }  // namespace tarvel
 
-extern "C" Terr TAccessGlVar(Tproc_handle, int32_t var, int32_t mode, int64_t *value_out,
-                             double value, char *, Tkey, int32_t) {
-  if (var != tarvel::kVariable64) return T_ERR_GLVAR;
-  if (mode == tarvel::kModeRead) {
+namespace tarvel {
+namespace {
+
+// `*value` is what was read or written.
+Terr AccessGlVar(int32_t var, int32_t mode, int64_t *value_out, double value_in, int64_t *value) {
+  if (var != kVariable64) return T_ERR_GLVAR;
+  if (mode == kModeRead) {
     if (value_out == nullptr) return T_ERR_ARGUMENT;
-    *value_out = tarvel::GlobalVariable64();
+    *value = GlobalVariable64();
+    *value_out = *value;
     return T_MSG_OK;
   }
-  if (mode == tarvel::kModeWrite) {
+  if (mode == kModeWrite) {
     // The variable is an integer; a double outside its range (or NaN) has no value
     // to store, and converting it would be undefined.
     constexpr double kLimit = 9223372036854775808.0;  // 2^63
-    if (!(value >= -kLimit && value < kLimit)) return T_ERR_GLVAR;
-    tarvel::SetGlobalVariable64(static_cast<int64_t>(value));
+    if (!(value_in >= -kLimit && value_in < kLimit)) return T_ERR_GLVAR;
+    *value = static_cast<int64_t>(value_in);
+    SetGlobalVariable64(*value);
     return T_MSG_OK;
   }
   return T_ERR_GLVAR;
+}
+
+}  // namespace
+}  // namespace tarvel
+
+extern "C" Terr TAccessGlVar(Tproc_handle, int32_t var, int32_t mode, int64_t *value_out,
+                             double value, char *, Tkey, int32_t) {
+  int64_t accessed = 0;
+  Terr result = tarvel::AccessGlVar(var, mode, value_out, value, &accessed);
+  if (tarvel::internal::RecordingHostCalls()) {
+    tarvel::internal::RecordHostCall("TAccessGlVar", {var, mode, accessed, 0}, nullptr, result);
+  }
+  return result;
 }

@@ -149,38 +149,58 @@ int64_t Image::at(int32_t x, int32_t y) const {
 
 }  // namespace tarvel
 
+namespace tarvel {
+namespace {
+
+Terr NewImage(Timage *image, int32_t kind, int32_t width, int32_t height) {
+  if (std::optional<Terr> injected = internal::ImageInjector().NextFails()) return *injected;
+  if (image == nullptr) return T_ERR_ARGUMENT;
+  uint64_t bytes = 0;
+  if (Terr shape = CheckShape(kind, width, height, &bytes); shape != T_MSG_OK) return shape;
+  void *pixels = nullptr;
+  if (Terr made = NewOwnedPixels(bytes, &pixels); made != T_MSG_OK) return made;
+  FillRecord(image, kind, width, height, pixels, true);
+  return T_MSG_OK;
+}
+
+Terr NewImagePtr(Timage *image, int32_t kind, int32_t width, int32_t height, void *data,
+                 int32_t copy) {
+  if (std::optional<Terr> injected = internal::ImageInjector().NextFails()) return *injected;
+  if (image == nullptr || data == nullptr) return T_ERR_ARGUMENT;
+  uint64_t bytes = 0;
+  if (Terr shape = CheckShape(kind, width, height, &bytes); shape != T_MSG_OK) return shape;
+  if (copy == 0) {
+    FillRecord(image, kind, width, height, data, false);
+    return T_MSG_OK;
+  }
+  void *pixels = nullptr;
+  if (Terr made = NewOwnedPixels(bytes, &pixels); made != T_MSG_OK) return made;
+  std::memcpy(pixels, data, bytes);
+  FillRecord(image, kind, width, height, pixels, true);
+  return T_MSG_OK;
+}
+
+}  // namespace
+}  // namespace tarvel
+
 extern "C" {
 
 Terr TNewImage(Tproc_handle, Timage *image, int32_t kind, int32_t width, int32_t height) {
-  if (tarvel::internal::ImageInjector().NextFails()) return T_ERR_IMAGE;
-  if (image == nullptr) return T_ERR_ARGUMENT;
-  uint64_t bytes = 0;
-  if (Terr shape = tarvel::CheckShape(kind, width, height, &bytes); shape != T_MSG_OK) {
-    return shape;
+  Terr result = tarvel::NewImage(image, kind, width, height);
+  if (tarvel::internal::RecordingHostCalls()) {
+    tarvel::internal::RecordHostCall("TNewImage", {kind, width, height, 0}, nullptr, result);
   }
-  void *pixels = nullptr;
-  if (Terr made = tarvel::NewOwnedPixels(bytes, &pixels); made != T_MSG_OK) return made;
-  tarvel::FillRecord(image, kind, width, height, pixels, true);
-  return T_MSG_OK;
+  return result;
 }
 
 Terr TNewImagePtr(Tproc_handle, Timage *image, int32_t kind, int32_t width, int32_t height,
                   void *data, int32_t copy) {
-  if (tarvel::internal::ImageInjector().NextFails()) return T_ERR_IMAGE;
-  if (image == nullptr || data == nullptr) return T_ERR_ARGUMENT;
-  uint64_t bytes = 0;
-  if (Terr shape = tarvel::CheckShape(kind, width, height, &bytes); shape != T_MSG_OK) {
-    return shape;
+  Terr result = tarvel::NewImagePtr(image, kind, width, height, data, copy);
+  if (tarvel::internal::RecordingHostCalls()) {
+    tarvel::internal::RecordHostCall("TNewImagePtr", {kind, width, height, copy == 0 ? 1 : 0},
+                                     nullptr, result);
   }
-  if (copy == 0) {
-    tarvel::FillRecord(image, kind, width, height, data, false);
-    return T_MSG_OK;
-  }
-  void *pixels = nullptr;
-  if (Terr made = tarvel::NewOwnedPixels(bytes, &pixels); made != T_MSG_OK) return made;
-  std::memcpy(pixels, data, bytes);
-  tarvel::FillRecord(image, kind, width, height, pixels, true);
-  return T_MSG_OK;
+  return result;
 }
 
 }  // extern "C"

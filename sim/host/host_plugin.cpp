@@ -107,8 +107,8 @@ Plugin::Info Plugin::Query(int32_t kind) {
       info.result = T_ERR_ARGUMENT;
     }
     // The array is the host's once handed over; a pointer the allocator does not know
-    // shows up among the rejected frees.
-    TXFree(proc_, values);
+    // shows up among the rejected frees. Freed as the host, not as a call of the plug-in.
+    internal::HostFree(values);
   }
   return info;
 }

@@ -1,4 +1,5 @@
-// The host allocator: books, rejected frees and injected failures.
+// The host allocator: books, rejected frees and injected failures, with the codes of
+// the other injections.
 #include <atomic>
 #include <cstdint>
 #include <thread>
@@ -97,6 +98,75 @@ TEST_F(HostAlloc, NthAllocationFailsOnceAndCallsAreCounted) {
   void *block = nullptr;
   EXPECT_EQ(TXAlloc(nullptr, 4, &block), T_MSG_OK);
   EXPECT_EQ(TXFree(nullptr, block), T_MSG_OK);
+}
+
+TEST_F(HostAlloc, InjectedCodesReplaceTheFixedOnes) {
+  const size_t count = OutstandingAllocations();
+  const size_t images = OutstandingImages();
+  void *block = &block;
+  Timage record{};
+  TpMutex mutex = nullptr;
+  FailAllocation(1, 5101);
+  EXPECT_EQ(TXAlloc(nullptr, 8, &block), 5101);
+  EXPECT_EQ(block, nullptr);
+  // Negative codes must come back whole through the armed word.
+  FailImageCreation(1, -5102);
+  EXPECT_EQ(TNewImage(nullptr, &record, BYTE_IMAGE, 2, 2), -5102);
+  FailMutexCall(1, 5103);
+  EXPECT_EQ(TpThreadMutexInit(&mutex), 5103);
+  EXPECT_EQ(mutex, nullptr);
+  EXPECT_EQ(OutstandingAllocations(), count);
+  EXPECT_EQ(OutstandingImages(), images);
+}
+
+TEST_F(HostAlloc, RefusedFreeKeepsTheBlockUntilInjectionsAreCleared) {
+  const size_t count = OutstandingAllocations();
+  const size_t bytes = OutstandingBytes();
+  const uint64_t calls = FreeCalls();
+  void *kept = nullptr;
+  void *freed = nullptr;
+  ASSERT_EQ(TXAlloc(nullptr, 48, &kept), T_MSG_OK);
+  ASSERT_EQ(TXAlloc(nullptr, 16, &freed), T_MSG_OK);
+  FailFree(2, 4999);
+  EXPECT_EQ(TXFree(nullptr, freed), T_MSG_OK);
+  EXPECT_EQ(TXFreeMemCheck(nullptr, kept, "acq.cpp", 12), 4999);
+  EXPECT_EQ(FreeCalls(), calls + 2);
+  EXPECT_EQ(OutstandingAllocations(), count + 1);
+  EXPECT_EQ(OutstandingBytes(), bytes + 48);
+  int refused = 0;
+  for (const Allocation &entry : Outstanding()) refused += entry.free_refused ? 1 : 0;
+  EXPECT_EQ(refused, 1);
+  // The host still knows the block: a later free of it is taken.
+  EXPECT_EQ(TXFree(nullptr, kept), T_MSG_OK);
+  EXPECT_EQ(OutstandingAllocations(), count);
+
+  ASSERT_EQ(TXAlloc(nullptr, 48, &kept), T_MSG_OK);
+  FailFree(1, 4999);
+  EXPECT_EQ(TXFree(nullptr, kept), 4999);
+  ClearInjections();
+  EXPECT_EQ(OutstandingAllocations(), count);
+  EXPECT_EQ(OutstandingBytes(), bytes);
+  EXPECT_EQ(TXFree(nullptr, kept), T_ERR_ARGUMENT);
+  EXPECT_EQ(RejectedFrees().size(), 1u);
+}
+
+TEST_F(HostAlloc, FilledFailureHandsOutABlockOnTheBooks) {
+  const size_t count = OutstandingAllocations();
+  void *first = nullptr;
+  void *filled = nullptr;
+  FailAllocationFilled(2, 4998);
+  ASSERT_EQ(TXAlloc(nullptr, 8, &first), T_MSG_OK);
+  EXPECT_EQ(TXAllocMemCheck(nullptr, 32, "acq.cpp", 9, -112, &filled), 4998);
+  ASSERT_NE(filled, nullptr);
+  EXPECT_EQ(OutstandingAllocations(), count + 2);
+  int found = 0;
+  for (const Allocation &entry : Outstanding()) {
+    if (entry.bytes == 32 && entry.traced && entry.file == "acq.cpp" && entry.line == 9) ++found;
+  }
+  EXPECT_EQ(found, 1);
+  EXPECT_EQ(TXFree(nullptr, filled), T_MSG_OK);
+  EXPECT_EQ(TXFree(nullptr, first), T_MSG_OK);
+  EXPECT_EQ(OutstandingAllocations(), count);
 }
 
 TEST(ThreadedHostAlloc, BooksBalanceUnderConcurrentUse) {

@@ -1,5 +1,6 @@
 // Shared set-up of the host tests: the host's books and switches are process-wide,
-// so every test starts from clean logs and no armed faults, and leaves the switches off.
+// so every test starts from clean logs and no armed faults, and leaves the switches and
+// the call log off.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@ class HostTest : public ::testing::Test {
   void TearDown() override { Reset(); }
 
   static void Reset() {
+    RecordHostCalls(false);
     ClearInjections();
     ClearLogs();
     SetSpying(false);

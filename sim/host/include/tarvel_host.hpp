@@ -3,6 +3,7 @@
 // application API that loads a plug-in and drives its class operations.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -24,6 +25,7 @@ struct Allocation {
   bool traced = false;  // made with TXAllocMemCheck
   std::string file;     // where, when traced
   int32_t line = 0;
+  bool free_refused = false;  // a free of it was refused (FailFree): it is still the host's
 };
 size_t OutstandingAllocations();
 size_t OutstandingBytes();
@@ -42,10 +44,45 @@ std::vector<HookCall> ErrorHookCalls();  // TProcessErr calls
 std::vector<HookCall> SpyCalls();        // IOSpyProcCall calls (code 0)
 // Frees of pointers the allocator did not hand out (or handed out and took back already).
 std::vector<Allocation> RejectedFrees();
-// Clears messages, hook and spy calls and rejected frees; allocations stay on the books.
+// Clears messages, hook and spy calls, rejected frees and the call log (its sequence
+// and thread numbers start again); allocations stay on the books.
 void ClearLogs();
 // Host mutexes initialised and not yet destroyed.
 size_t OutstandingMutexes();
+
+// The call log: the host calls a plug-in makes, in the order they took effect (a lock
+// when it is taken, an unlock before it lets another thread in, a free before its
+// memory can be handed out again). Off by default; bounded, dropping the oldest.
+struct HostCall {
+  uint64_t sequence = 0;  // 1, 2, 3... since ClearLogs; a gap means entries were dropped
+  uint32_t thread = 0;    // 1, 2, 3... by each thread's first logged call since ClearLogs
+  std::string_view name;  // the host call, e.g. "TXAlloc"
+  // What the call was, by name; unused fields are 0. Pointers are their addresses;
+  // a mutex is its serial number, given at init and never reused (0: not a live mutex).
+  //   TXAlloc           size, pointer handed out
+  //   TXAllocMemCheck   size, pointer handed out, line, id       text: file
+  //   TXFree            pointer
+  //   TXFreeMemCheck    pointer, line                             text: file
+  //   TNewImage         kind, width, height, 0
+  //   TNewImagePtr      kind, width, height, 1 when laid over the caller's data (no copy)
+  //   TAccessGlVar      var, mode, value read or written (0 when refused)
+  //   TpThreadMutexInit, TpThreadMutexDestroy, TpThreadMutexLock, TpThreadMutexUnlock
+  //                     mutex
+  //   TProcessErr       code, line                                text: text
+  //   IOSpyProcCall     line                                      text: text
+  //   IOPrintErrorMessage                                         text: text
+  //   TFgGetDefaults    number of values, pointer to them
+  // IOGetSpyProcCallSwitch is left out: a plug-in asks it before every traced call.
+  std::array<int64_t, 4> fields{};
+  std::string text;
+  Terr result = 0;  // what the call answered; T_MSG_OK for calls that answer nothing
+};
+void RecordHostCalls(bool on);
+std::vector<HostCall> HostCalls();
+// The log so far, leaving it empty; sequence and thread numbers go on.
+std::vector<HostCall> TakeHostCalls();
+std::vector<HostCall> HostCallsOf(uint32_t thread, const std::vector<HostCall> &calls);
+std::vector<std::string> HostCallNames(const std::vector<HostCall> &calls);
 
 // ---- switches ---------------------------------------------------------------------
 void SetSpying(bool on);       // IOGetSpyProcCallSwitch, or both TROInfo flags
@@ -60,13 +97,27 @@ void SetGlobalVariable64(int64_t value);
 // ---- injection ----------------------------------------------------------------------
 // The nth call (1 = the next one) from now fails: an allocation with T_ERR_MEM,
 // an image creation with T_ERR_IMAGE, a mutex call (init, destroy, lock or
-// unlock) with T_ERR_MUTEX.
+// unlock) with T_ERR_MUTEX, or with the code given. A failed allocation hands out
+// nothing; a failed image creation or mutex call changes nothing.
 void FailAllocation(uint32_t nth);
+void FailAllocation(uint32_t nth, Terr code);
 void FailImageCreation(uint32_t nth);
+void FailImageCreation(uint32_t nth, Terr code);
 void FailMutexCall(uint32_t nth);
+void FailMutexCall(uint32_t nth, Terr code);
+// The nth allocation from now hands out its block and puts it on the books as usual, yet
+// answers `code`: some hosts do, and the plug-in must free the block all the same. (One
+// that cannot be made fails as it would.) TFgGetDefaults takes such a block back and
+// only passes the code on.
+void FailAllocationFilled(uint32_t nth, Terr code);
+// The nth TXFree or TXFreeMemCheck from now answers `code` and frees nothing: the block
+// stays outstanding, marked free_refused, as with a host that refuses. ClearInjections
+// releases such blocks (a later free of one is then rejected).
+void FailFree(uint32_t nth, Terr code);
 void ClearInjections();
 // Calls counted since the process started, for sweeping failure points.
 uint64_t AllocationCalls();
+uint64_t FreeCalls();
 uint64_t ImageCalls();
 uint64_t MutexCalls();
 
