@@ -3,6 +3,7 @@
 
 #include <map>
 
+#include "support/call_log.hpp"
 #include "support/plugin_fixture.hpp"
 
 namespace grabline {
@@ -28,6 +29,47 @@ TEST_F(Closing, ThreadedOpenGrabCloseRepeats) {
     EXPECT_EQ(tarvel::OutstandingAllocations(), allocations_);
     EXPECT_EQ(plugin_->fg_class().instances_num, 0);
   }
+}
+
+// Across threads: the worker has made its last call before the ring goes,
+// the frame-done thread's signals are freed before the exposure-done thread
+// is woken, and no thread is in a call any more when close returns.
+TEST_F(Closing, ThreadedTeardownOrderAcrossThreads) {
+  using testing::FirstOf;
+  using testing::Named;
+  bfsim::RecordCalls(true);
+  tarvel::Instance *instance = OpenOk("gray8.cam");
+  ASSERT_NE(instance, nullptr);
+  bfsim::SetManualClock(0, true);
+  // Open makes the ring's acquisition signal, then the frame-done,
+  // exposure-done, grab and exposure signals.
+  const std::vector<std::string> signals = testing::CreatedSignals(bfsim::Calls());
+  ASSERT_EQ(signals.size(), 5u);
+  const std::string &frame_done = signals[1], &exposure_done = signals[2], &grab = signals[3],
+                    &exposure = signals[4];
+  ASSERT_EQ(instance->SetParam("continuous_grabbing", tarvel::Value::Str("enable")), kOk);
+  const std::optional<bfsim::Call> wait =
+      bfsim::WaitForCall({.function = testing::kWorkerWait, .record = signals[0]}, 5000);
+  ASSERT_TRUE(wait.has_value());
+  ASSERT_EQ(Close(instance), kOk);
+
+  const std::vector<bfsim::Call> log = bfsim::TakeCalls();
+  for (const bfsim::Call &call : log) {
+    EXPECT_TRUE(call.returned) << call.function << " on thread " << call.thread;
+  }
+  const uint64_t worker_last = testing::LastOf(log, testing::OnThread(wait->thread));
+  EXPECT_LT(worker_last, FirstOf(log, Named("CiPhysQTabFree")));
+  EXPECT_EQ(FirstOf(log, [&](const bfsim::Call &c) {
+              return c.sequence == worker_last && c.function == "CiAqCommand";
+            }),
+            worker_last)
+      << "the worker ends by stopping the acquisition";
+  const uint64_t woken = FirstOf(log, Named("CiSignalCancel", exposure_done));
+  EXPECT_LT(FirstOf(log, Named("CiSignalCancel", frame_done)), FirstOf(log, Named("CiSignalCancel", grab)));
+  for (const std::string &signal : {frame_done, grab, exposure}) {
+    EXPECT_LT(FirstOf(log, Named("CiSignalFree", signal)), woken) << signal;
+  }
+  EXPECT_LT(woken, FirstOf(log, Named("CiSignalFree", exposure_done)));
 }
 
 TEST_F(Closing, VolatileRingIsHandedBackAndFreed) {

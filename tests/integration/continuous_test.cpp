@@ -2,8 +2,10 @@
 // methods.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
+#include "support/call_log.hpp"
 #include "support/eventually.hpp"
 #include "support/plugin_fixture.hpp"
 
@@ -110,6 +112,39 @@ TEST_F(ThreadedContinuous, DisablingAfterManyFramesTakesFewSignalWaits) {
 
 // The per-frame path asks the host for nothing but the images a grab hands
 // out, and the board for a fixed handful of calls.
+// Disabling wakes the worker from its wait, and the board is re-armed only
+// after the worker's last call.
+TEST_F(ThreadedContinuous, DisablingCancelsTheWaitAndRearmsAfterTheWorkerIsGone) {
+  using testing::FirstOf;
+  bfsim::RecordCalls(true);
+  ASSERT_NE(OpenRing(4), nullptr);
+  const std::string signal = testing::AcquisitionSignal(bfsim::Calls());
+  const std::optional<bfsim::Call> wait =
+      bfsim::WaitForCall({.function = testing::kWorkerWait, .record = signal}, 5000);
+  ASSERT_TRUE(wait.has_value());
+  const uint64_t before = bfsim::TotalCallCount();
+  ASSERT_EQ(instance_->SetParam("continuous_grabbing", Value::Str("disable")), kOk);
+  const std::vector<bfsim::Call> log = bfsim::TakeCalls();
+  const uint32_t self = bfsim::ThisThreadId();
+  const uint64_t cancel = FirstOf(log, testing::Named("CiSignalCancel", signal));
+  EXPECT_GT(cancel, before);
+  const auto woken = std::find_if(log.begin(), log.end(), [&](const bfsim::Call &c) {
+    return c.sequence == wait->sequence;
+  });
+  ASSERT_NE(woken, log.end());
+  EXPECT_TRUE(woken->returned);
+  EXPECT_EQ(woken->result, uint32_t{BF_WAIT_CANCEL});
+  const uint64_t worker_last = testing::LastOf(log, testing::OnThread(wait->thread));
+  EXPECT_GT(worker_last, cancel);
+  // After the worker: the grab signal's queue cleared and the board re-armed,
+  // by the disabling thread.
+  const uint64_t rearm = FirstOf(log, [&](const bfsim::Call &c) {
+    return c.thread == self && c.sequence > cancel && c.function == "CiSignalQueueClear";
+  });
+  EXPECT_GT(rearm, worker_last);
+  EXPECT_NE(rearm, UINT64_MAX);
+}
+
 TEST_F(ThreadedContinuous, AFrameCostsNoAllocationAndAFixedNumberOfBoardCalls) {
   ASSERT_NE(OpenRing(8), nullptr);
   auto grab = [&](int frames) {

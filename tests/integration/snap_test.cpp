@@ -3,6 +3,7 @@
 
 #include <thread>
 
+#include "support/call_log.hpp"
 #include "support/plugin_fixture.hpp"
 
 namespace grabline {
@@ -64,16 +65,32 @@ TEST_F(Snap, LastLinesToGoIsReadOnce) {
 }
 
 TEST_F(Snap, ThreadedAbortReleasesAWaitingGrab) {
+  bfsim::RecordCalls(true);
   tarvel::Instance *instance = OpenManual();
   ASSERT_NE(instance, nullptr);
+  // Open makes the grab signal fourth (after the ring's, the frame-done and
+  // the exposure-done signals).
+  const std::string grab_signal = testing::CreatedSignals(bfsim::Calls()).at(3);
   ASSERT_EQ(instance->SetParam("grab_timeout", tarvel::Value::Int(20000)), kOk);
   Terr result = 0;
   std::vector<tarvel::Image> images;
+  const uint64_t before = bfsim::TotalCallCount();
   std::thread grab([&] { result = instance->Grab(&images); });
-  ASSERT_TRUE(bfsim::WaitArmed(0, 5000));
+  // The abort comes while the grab is really in its wait.
+  const std::optional<bfsim::Call> wait = bfsim::WaitForCall(
+      {.function = "CiSignalWait", .record = grab_signal, .after = before}, 5000);
+  ASSERT_TRUE(wait.has_value());
   ASSERT_EQ(instance->SetParam("do_abort_grab", std::vector<tarvel::Value>{}), kOk);
   grab.join();
   EXPECT_EQ(result, kOk);
+  const std::optional<bfsim::Call> woken = bfsim::WaitForReturn(wait->sequence, 0);
+  ASSERT_TRUE(woken.has_value());
+  EXPECT_EQ(woken->result, uint32_t{BF_WAIT_CANCEL});
+  const std::vector<bfsim::Call> cancels =
+      bfsim::Calls({.function = "CiSignalCancel", .record = grab_signal, .after = wait->sequence});
+  ASSERT_FALSE(cancels.empty());
+  EXPECT_EQ(cancels[0].thread, bfsim::ThisThreadId());
+  bfsim::RecordCalls(false);
   // The board was re-armed: the next grab gets a frame.
   EXPECT_EQ(GrabDelivered(instance, &images), kOk);
 }

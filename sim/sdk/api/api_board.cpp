@@ -132,7 +132,7 @@ BFRC CiBrdCamSetCur(Bd board, CiCam camera, uint32_t flags) {
 }
 
 BFRC CiBrdAqSigSetCur(Bd board, CiSIGNAL *signal, uint32_t flags) {
-  return Gate<BFRC>("CiBrdAqSigSetCur", {flags}, OnBoard(board), [&]() -> BFRC {
+  return Gate<BFRC>("CiBrdAqSigSetCur", {flags}, bfsim::api::OfSignal(signal), [&]() -> BFRC {
     if (signal == nullptr) return BF_ERR_BAD_ARG;
     if (signal->impl == nullptr) return BF_ERR_SIGNAL;
     return ToCode(Sys().SetAcquisitionSignal(IdOf(board), IdOf(signal->impl)));

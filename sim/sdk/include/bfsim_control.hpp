@@ -353,7 +353,8 @@ uint64_t TotalCallCount();
 // are kept, the oldest dropped first.
 //
 // Records an entry names:
-//   sig#<order>:<type>  a signal: the <order>th created since Reset(), of <type>.
+//   sig#<order>:<type>  a signal (the calls on one, and CiBrdAqSigSetCur): the
+//                       <order>th created since Reset(), of <type>.
 //                       CiSignalCreate names the one it made from its return on
 //                       ("" before, and when it failed); a handle not created
 //                       since Reset() reads "sig#?".
