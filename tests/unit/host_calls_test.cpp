@@ -17,6 +17,7 @@ using HostGlobalVariable = HostTest;
 using HostDiagnostics = HostTest;
 using HostDefaults = HostTest;
 using HostCallLog = HostTest;
+using ThreadedHostCallLog = HostTest;  // in the thread-sanitizer run
 
 TEST_F(HostGlobalVariable, ReadsAndWritesVariable64Only) {
   SetGlobalVariable64(5);
@@ -287,7 +288,7 @@ TEST_F(HostCallLog, EachCallInOrderWithWhatItWas) {
   SetGlobalVariable64(0);
 }
 
-TEST_F(HostCallLog, ThreadsNumberedByFirstCallSinceTheLogWasCleared) {
+TEST_F(ThreadedHostCallLog, ThreadsNumberedByFirstCallSinceTheLogWasCleared) {
   auto on_new_thread = [](auto call) { std::thread(call).join(); };
   int64_t value = 0;
   RecordHostCalls(true);
@@ -319,7 +320,7 @@ TEST_F(HostCallLog, ThreadsNumberedByFirstCallSinceTheLogWasCleared) {
   EXPECT_EQ(calls[1].thread, 2u);
 }
 
-TEST_F(HostCallLog, MutexCallsNameTheMutexAndPairUpAcrossThreads) {
+TEST_F(ThreadedHostCallLog, MutexCallsNameTheMutexAndPairUpAcrossThreads) {
   TpMutex first = nullptr;
   TpMutex shared = nullptr;
   RecordHostCalls(true);
