@@ -29,6 +29,16 @@ Terr GuardedAlloc(Tproc_handle proc_id, size_t size, void **ptr, const char *tex
   const Terr result = TTraceMemory
                           ? TXAllocMemCheck(proc_id, size, kProfile.source_file, line, -112, ptr)
                           : TXAlloc(proc_id, size, ptr);
+  if (IsHostFailure(result) && *ptr != nullptr) {
+    // A host may hand out the block and still answer an error. The allocation
+    // failed all the same, so its block goes back rather than being lost.
+    if (TTraceMemory) {
+      TXFreeMemCheck(proc_id, *ptr, kProfile.source_file, line);
+    } else {
+      TXFree(proc_id, *ptr);
+    }
+    *ptr = nullptr;
+  }
   return CheckHostResult(result, text, line);
 }
 

@@ -72,6 +72,28 @@ TEST_F(Closing, ThreadedTeardownOrderAcrossThreads) {
   EXPECT_LT(woken, FirstOf(log, Named("CiSignalFree", exposure_done)));
 }
 
+// A host that hands out the block and still answers an error, at each
+// allocation of an open: whatever the open makes of it, nothing stays on the
+// books once the instance (if any) is closed.
+TEST_F(Closing, AnAllocationRefusedWithItsBlockHandedOutIsGivenBack) {
+  const uint64_t before = tarvel::AllocationCalls();
+  ASSERT_EQ(Close(OpenOk("gray8.cam")), kOk);
+  const auto points = static_cast<uint32_t>(tarvel::AllocationCalls() - before);
+  ASSERT_GT(points, 0u);
+  for (uint32_t n = 1; n <= points; ++n) {
+    tarvel::FailAllocationFilled(n, T_ERR_MEM);
+    Terr code = 0;
+    tarvel::Instance *instance = Open(Params("gray8.cam"), &code);
+    tarvel::ClearInjections();
+    if (instance != nullptr) {
+      EXPECT_EQ(Close(instance), kOk) << "allocation " << n;
+    } else {
+      EXPECT_EQ(code, T_ERR_MEM) << "allocation " << n;
+    }
+    EXPECT_EQ(tarvel::OutstandingAllocations(), allocations_) << "allocation " << n;
+  }
+}
+
 TEST_F(Closing, VolatileRingIsHandedBackAndFreed) {
   tarvel::Instance *instance = OpenOk("gray8.cam");
   ASSERT_NE(instance, nullptr);
