@@ -5,6 +5,7 @@
 #include "acq/event_threads.hpp"
 #include "acq/grab_lock.hpp"
 #include "acq/restart.hpp"
+#include "board/buffer_ring.hpp"
 #include "board/family.hpp"
 #include "board/process_objects.hpp"
 #include "plugin/error_report.hpp"
@@ -15,10 +16,6 @@ namespace grabline {
 namespace {
 
 constexpr int kTimeCritical = 15;
-
-CiSIGNAL *AcquisitionSignal(InstanceRecord &inst) {
-  return inst.start_stop != 0 ? &inst.cg_ss_signal : &inst.cg_signal;
-}
 
 void Report(const InstanceRecord &inst, const char *text) {
   PrintError(text);

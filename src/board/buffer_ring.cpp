@@ -201,8 +201,12 @@ Terr AllocRingBuffers(Tproc_handle proc_id, InstanceRecord &inst, uint32_t n) {
 
 }  // namespace
 
+CiSIGNAL *AcquisitionSignal(InstanceRecord &inst) {
+  return inst.start_stop != 0 ? &inst.cg_ss_signal : &inst.cg_signal;
+}
+
 Terr FreeAcquisitionSignal(InstanceRecord &inst) {
-  CiSIGNAL &signal = inst.start_stop != 0 ? inst.cg_ss_signal : inst.cg_signal;
+  CiSIGNAL &signal = *AcquisitionSignal(inst);
   if (signal.impl != nullptr) {
     CiSignalCancel(inst.board->handle, &signal);
     CiSignalFree(inst.board->handle, &signal);

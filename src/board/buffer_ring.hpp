@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "bfsdk.h"
 #include "tarvel.h"
 
 namespace grabline {
@@ -45,7 +46,10 @@ Terr FreeRingArrays(Tproc_handle proc_id, InstanceRecord &inst);
 // Frees the board-owned buffers and their address arrays.
 Terr FreeBoardRing(Tproc_handle proc_id, InstanceRecord &inst);
 
-// Cancels and frees the signal the continuous-grab worker waits on.
+// The signal the continuous-grab worker waits on: the start/stop one for
+// cameras of varying frame length, else the fixed-length one. Every build.
+CiSIGNAL *AcquisitionSignal(InstanceRecord &inst);
+// Cancels and frees it.
 Terr FreeAcquisitionSignal(InstanceRecord &inst);
 
 // Values of 2147483648 and above print "Value must be less than 0x7fffffff."

@@ -9,20 +9,12 @@
 #include "plugin/error_report.hpp"
 
 namespace grabline {
-namespace {
-
-CiSIGNAL *WorkerSignal(InstanceRecord &inst) {
-  return inst.start_stop != 0 ? &inst.cg_ss_signal : &inst.cg_signal;
-}
-
-}  // namespace
-
 Terr SetPort(SetCall &call) {
   InstanceRecord &inst = *call.inst;
   Bd board = inst.board->handle;
   if (inst.continuous_grabbing != 0 && inst.cg_state != CGStopped) {
     inst.cg_state = CGStopped;
-    CiSignalCancel(board, WorkerSignal(inst));
+    CiSignalCancel(board, AcquisitionSignal(inst));
   }
   if (inst.acquisition_pending != 0) {
     RestartAcquisition(call.fginst, kRestartAbort);

@@ -23,6 +23,16 @@ Terr CheckHostResult(Terr result, const char *text, int line) {
   return IsHostFailure(hook) ? hook : result;
 }
 
+namespace {
+
+// The host's free, traced while TTraceMemory asks for it.
+Terr HostFree(Tproc_handle proc_id, void *ptr, int line) {
+  return TTraceMemory ? TXFreeMemCheck(proc_id, ptr, kProfile.source_file, line)
+                      : TXFree(proc_id, ptr);
+}
+
+}  // namespace
+
 Terr GuardedAlloc(Tproc_handle proc_id, size_t size, void **ptr, const char *text, int line) {
   SpyCall(text, line);
   *ptr = nullptr;
@@ -32,11 +42,7 @@ Terr GuardedAlloc(Tproc_handle proc_id, size_t size, void **ptr, const char *tex
   if (IsHostFailure(result) && *ptr != nullptr) {
     // A host may hand out the block and still answer an error. The allocation
     // failed all the same, so its block goes back rather than being lost.
-    if (TTraceMemory) {
-      TXFreeMemCheck(proc_id, *ptr, kProfile.source_file, line);
-    } else {
-      TXFree(proc_id, *ptr);
-    }
+    HostFree(proc_id, *ptr, line);
     *ptr = nullptr;
   }
   return CheckHostResult(result, text, line);
@@ -44,9 +50,7 @@ Terr GuardedAlloc(Tproc_handle proc_id, size_t size, void **ptr, const char *tex
 
 Terr GuardedFree(Tproc_handle proc_id, void *ptr, const char *text, int line) {
   SpyCall(text, line);
-  const Terr result = TTraceMemory ? TXFreeMemCheck(proc_id, ptr, kProfile.source_file, line)
-                                   : TXFree(proc_id, ptr);
-  return CheckHostResult(result, text, line);
+  return CheckHostResult(HostFree(proc_id, ptr, line), text, line);
 }
 
 }  // namespace grabline
