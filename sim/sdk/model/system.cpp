@@ -205,7 +205,10 @@ std::string System::BoardName(uint64_t handle) {
                        : board.config.family == kFamilyRaven    ? "Raven"
                        : board.config.family == kFamilyR64      ? "R64"
                                                                 : "Gn2";
-  return family + (":" + std::to_string(board.index));
+  std::string name = family;
+  name += ':';
+  name += std::to_string(board.index);
+  return name;
 }
 
 // The board stops acquiring; tables the caller left behind become orphans.
