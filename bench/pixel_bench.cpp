@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "acq/kernel_dispatch.hpp"
 #include "acq/pixel_convert.hpp"
 #include "acq/pixel_kernels.hpp"
 
@@ -51,7 +52,6 @@ std::string Name(const char *kind, Size s, const char *suffix = "") {
 
 void SetBytes(benchmark::State &state, uint64_t source_bytes) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * source_bytes));
-  state.counters["stream"] = kernels::ShouldStream(source_bytes, source_bytes) ? 1 : 0;
 }
 
 // Sources for a run: one frame read again and again (it stays in the cache
@@ -141,7 +141,8 @@ void Extract(benchmark::State &state, Size s, Format f, int frames, bool fresh) 
 
 // What the application does next: read every byte of the image. Which store
 // kind serves the whole frame best depends on whether the written planes are
-// still in the cache when they are read; the pair shows it on this machine.
+// still in the cache when they are read; the pair shows it on this machine
+// (and why frames that fit the cache are not streamed). The widest table.
 uint64_t ReadAll(const uint8_t *p, uint64_t bytes) {
   uint64_t sum = 0;
   for (uint64_t i = 0; i + 8 <= bytes; i += 8) {
@@ -156,7 +157,7 @@ void ExtractThenRead(benchmark::State &state, Size s, bool stream) {
   const uint64_t pixels = uint64_t(s.width) * s.height;
   const Block src(pixels * 3);
   const Planes p(3, pixels);
-  const kernels::KernelTable &k = kernels::ActiveKernels();
+  const kernels::KernelTable &k = *kernels::SupportedKernels().back();
   uint64_t sum = 0;
   for (auto _ : state) {
     k.split3x8(pixels, src.data, p[2], p[1], p[0], stream);
@@ -165,7 +166,6 @@ void ExtractThenRead(benchmark::State &state, Size s, bool stream) {
   }
   benchmark::DoNotOptimize(sum);
   SetBytes(state, pixels * 3);
-  state.counters["stream"] = stream ? 1 : 0;
 }
 
 void MemcpyThenRead(benchmark::State &state, Size s) {
@@ -214,18 +214,10 @@ void CvSplit(benchmark::State &state, Size s, int type) {
 }
 #endif
 
-// Which table this run uses, in the JSON context of every run.
-const bool kContext = [] {
-  benchmark::AddCustomContext("pixel_kernels", kernels::ActiveKernels().name);
-  benchmark::AddCustomContext("stream_threshold_bytes",
-                              std::to_string(kernels::StreamThresholdBytes()));
-  return true;
-}();
-
-// Frames from memory matter where the conversion streams: the large size.
+// Frames from memory matter where they do not fit the cache: the large size.
 bool Streams(Size s) {
   const uint64_t bytes = uint64_t(s.width) * s.height * 3;
-  return kernels::ShouldStream(bytes, bytes);
+  return kernels::ClassOf(bytes, bytes) == kernels::SizeClass::kUncached;
 }
 
 // Short runs, best of five (make bench interleaves them with the other

@@ -1,9 +1,6 @@
-// The scalar kernels, and the choice of table made once per process.
+// The scalar kernels, and the tables this CPU can run.
 #include "acq/pixel_kernels.hpp"
 
-#include <unistd.h>
-
-#include <algorithm>
 #include <cstring>
 
 #include "acq/pixel_kernels_isa.hpp"
@@ -44,20 +41,6 @@ bool HasAvx512() {
          __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
 }
 
-// A cache we cannot size is taken to be a small one: streaming a frame that
-// would have fitted costs far less than evicting everything for one that
-// does not.
-constexpr uint64_t kUnknownCacheBytes = 8u << 20;
-// Virtual machines report the whole host's cache; beyond this much, a frame
-// is not going to stay in the part this process really gets.
-constexpr uint64_t kLargestUsefulCacheBytes = 32u << 20;
-
-uint64_t ComputeStreamThreshold() {
-  const long llc = sysconf(_SC_LEVEL3_CACHE_SIZE);
-  const uint64_t cache = llc > 0 ? static_cast<uint64_t>(llc) : kUnknownCacheBytes;
-  return std::min(cache, kLargestUsefulCacheBytes) / 2;
-}
-
 }  // namespace
 
 const KernelTable &ScalarKernels() { return kScalar; }
@@ -68,21 +51,6 @@ std::vector<const KernelTable *> SupportedKernels() {
   if (HasAvx2() && Avx2Table() != nullptr) tables.push_back(Avx2Table());
   if (HasAvx512() && Avx512Table() != nullptr) tables.push_back(Avx512Table());
   return tables;
-}
-
-const KernelTable &ActiveKernels() {
-  // Thread-safe static initialisation: the first frame of any thread decides.
-  static const KernelTable *const active = SupportedKernels().back();
-  return *active;
-}
-
-uint64_t StreamThresholdBytes() {
-  static const uint64_t threshold = ComputeStreamThreshold();
-  return threshold;
-}
-
-bool ShouldStream(uint64_t src_bytes, uint64_t dst_bytes) {
-  return src_bytes + dst_bytes > StreamThresholdBytes();
 }
 
 }  // namespace grabline::kernels

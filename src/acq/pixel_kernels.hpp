@@ -1,5 +1,5 @@
 // pixel_kernels.hpp — the vector kernels behind pixel_convert, one table per
-// instruction set, and the table this process runs with.
+// instruction set.
 //
 // Every kernel produces exactly what the scalar table produces, for every
 // count and every alignment; the scalar table is the fallback and the oracle
@@ -34,13 +34,6 @@ struct KernelTable {
 const KernelTable &ScalarKernels();
 // The tables of the instruction sets this CPU has, the scalar one first.
 std::vector<const KernelTable *> SupportedKernels();
-// The best supported table, chosen once per process.
-const KernelTable &ActiveKernels();
-
-// Whether a conversion that reads `src_bytes` and writes `dst_bytes` should
-// stream its stores: true when the two together would push the last-level
-// cache's share of this process out anyway.
-bool ShouldStream(uint64_t src_bytes, uint64_t dst_bytes);
-uint64_t StreamThresholdBytes();
+// Which of them converts a frame is measured: kernel_dispatch.hpp.
 
 }  // namespace grabline::kernels

@@ -68,9 +68,9 @@ void CloseMutex(Mutex *mutex);
 void Sleep(uint32_t ms);
 
 struct LocalTime {
-  uint16_t year;  // e.g. 2026
-  uint8_t month;  // 1..12
-  uint8_t day;    // 1..31
+  uint16_t year;         // e.g. 2026
+  uint8_t month;         // 1..12
+  uint8_t day;           // 1..31
   uint16_t day_of_year;  // 1..366
   uint8_t hour;
   uint8_t minute;
@@ -83,6 +83,10 @@ LocalTime GetLocalTime();
 LocalTime LocalTimeAt(int64_t unix_ms);
 // Milliseconds since the Unix epoch.
 int64_t NowMs();
+
+// ---- processor ----------------------------------------------------------------------
+// Bytes of the last-level cache as the system reports it; 0 when it does not.
+uint64_t LastLevelCacheBytes();
 
 // ---- registry --------------------------------------------------------------------------
 // Reads the string value `value` of registry key `key` (components separated

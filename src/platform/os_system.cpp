@@ -1,5 +1,5 @@
-// os_system.cpp — the clock in local calendar fields, and registry values read
-// from a directory tree.
+// os_system.cpp — the clock in local calendar fields, the cache size, and
+// registry values read from a directory tree.
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -52,6 +52,13 @@ LocalTime LocalTimeAt(int64_t unix_ms) {
 }
 
 LocalTime GetLocalTime() { return LocalTimeAt(NowMs()); }
+
+// ---- processor ----------------------------------------------------------------------
+
+uint64_t LastLevelCacheBytes() {
+  const long bytes = sysconf(_SC_LEVEL3_CACHE_SIZE);
+  return bytes > 0 ? static_cast<uint64_t>(bytes) : 0;
+}
 
 // ---- registry ------------------------------------------------------------------------
 

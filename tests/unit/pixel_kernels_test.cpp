@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "acq/kernel_dispatch.hpp"
 
 namespace grabline::kernels {
 namespace {
@@ -212,22 +215,142 @@ TEST(PixelKernelChoice, AllOnesWordsGiveTheFullTenBitFieldsInEveryTable) {
   }
 }
 
-TEST(PixelKernelChoice, ScalarFirstBestLastAndChosenOnce) {
+TEST(PixelKernelChoice, ScalarTableFirstInTheSupportedList) {
   const std::vector<const KernelTable *> tables = SupportedKernels();
   ASSERT_FALSE(tables.empty());
   EXPECT_EQ(tables.front(), &ScalarKernels());
-  EXPECT_EQ(&ActiveKernels(), tables.back());
-  EXPECT_EQ(&ActiveKernels(), &ActiveKernels());
 }
 
-TEST(PixelKernelChoice, OnlyFramesBeyondTheCacheShareStream) {
-  const uint64_t threshold = StreamThresholdBytes();
-  EXPECT_GE(threshold, uint64_t{1} << 20);
-  EXPECT_FALSE(ShouldStream(0, 0));
-  EXPECT_FALSE(ShouldStream(threshold / 2, threshold / 2));
-  EXPECT_TRUE(ShouldStream(threshold / 2, threshold / 2 + 1));
+TEST(PixelKernelChoice, SizeClassesSplitAtTheCacheShare) {
+  const uint64_t share = CacheShareBytes();
+  EXPECT_GE(share, uint64_t{1} << 20);
+  EXPECT_LE(share, uint64_t{16} << 20);
+  EXPECT_EQ(ClassOf(0, 0), SizeClass::kCached);
+  EXPECT_EQ(ClassOf(share / 2, share / 2), SizeClass::kCached);
+  EXPECT_EQ(ClassOf(share / 2, share / 2 + 1), SizeClass::kUncached);
   // A 4096 x 3072 frame of 24-bit pixels and its three planes.
-  EXPECT_TRUE(ShouldStream(37748736, 37748736));
+  EXPECT_EQ(ClassOf(37748736, 37748736), SizeClass::kUncached);
+}
+
+TEST(PixelKernelChoice, SettingsFromTheEnvironment) {
+  for (const KernelTable *table : SupportedKernels()) {
+    const Settings s = ParseSettings(table->name, "never");
+    EXPECT_EQ(s.table, table);
+    EXPECT_EQ(s.stream, StreamSetting::kNever);
+    EXPECT_EQ(s.warning, "");
+  }
+  const Settings unset = ParseSettings(nullptr, "");
+  EXPECT_EQ(unset.table, nullptr);
+  EXPECT_EQ(unset.stream, StreamSetting::kAuto);
+  EXPECT_EQ(ParseSettings("", "always").stream, StreamSetting::kAlways);
+  const Settings wrong = ParseSettings("avx1024", "often");
+  EXPECT_EQ(wrong.table, nullptr);
+  EXPECT_EQ(wrong.stream, StreamSetting::kAuto);
+  EXPECT_EQ(
+      wrong.warning,
+      "GRABLINE_KERNELS=avx1024: not a table this CPU supports (scalar, ssse3, avx2, avx512); "
+      "the tables are timed instead\n"
+      "GRABLINE_STREAM=often: not one of auto, always, never; taken as auto\n");
+}
+
+// Frames of a size class through a dispatcher, each against the scalar table.
+struct Frames {
+  explicit Frames(uint64_t pixels) : pixels(pixels), src(3 * pixels, 0), out(3), expected(3) {
+    for (uint64_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 131 + (i >> 9));
+    for (int k = 0; k < 3; ++k) expected[k].assign(pixels, 0);
+    ScalarKernels().split3x8(pixels, src.data(), expected[0].data(), expected[1].data(),
+                             expected[2].data(), false);
+  }
+  // Converts one frame; false if a plane differs from the scalar table's.
+  bool Convert(Dispatcher &d) {
+    for (auto &plane : out) plane.assign(pixels, 0);
+    d.Convert(Kernel::kSplit3x8, 3 * pixels, 3 * pixels, [&](const Candidate &c) {
+      c.table->split3x8(pixels, src.data(), out[0].data(), out[1].data(), out[2].data(), c.stream);
+    });
+    return out == expected;
+  }
+  ChoiceReport Report(const Dispatcher &d) const {
+    const SizeClass size = ClassOf(3 * pixels, 3 * pixels);
+    for (const ChoiceReport &r : d.Reports()) {
+      if (r.kernel == Kernel::kSplit3x8 && r.size == size) return r;
+    }
+    return {};
+  }
+  uint64_t pixels;
+  std::vector<uint8_t> src;
+  std::vector<std::vector<uint8_t>> out, expected;
+};
+
+// The trials end in one of the candidates within a known number of frames,
+// whatever the clock said; every frame, timed or not, is exact. Frames that
+// fit the cache only try ordinary stores.
+TEST(PixelKernelChoice, TrialsEndInAChoiceAndEveryFrameIsExact) {
+  for (const uint64_t pixels : {uint64_t{64} << 10, CacheShareBytes() / 3 + 1}) {
+    Dispatcher d{Settings{}};
+    Frames frames(pixels);
+    const SizeClass size = ClassOf(3 * pixels, 3 * pixels);
+    const std::vector<Candidate> candidates = d.Candidates(size);
+    const int most =
+        1 + Dispatcher::kRounds[static_cast<int>(size)] * static_cast<int>(candidates.size());
+    int frame = 0;
+    for (; frame < most && !frames.Report(d).decided; ++frame) {
+      ASSERT_TRUE(frames.Convert(d)) << "frame " << frame << " of " << pixels << " pixels";
+    }
+    const ChoiceReport r = frames.Report(d);
+    ASSERT_TRUE(r.decided) << pixels << " pixels";
+    EXPECT_LE(r.trials, most - 1);
+    bool among = false;
+    for (const Candidate &c : candidates) {
+      among = among || (c.table == r.choice.table && c.stream == r.choice.stream);
+      EXPECT_TRUE(size == SizeClass::kUncached || !c.stream) << c.table->name;
+    }
+    EXPECT_TRUE(among);
+    if (SupportedKernels().size() > 1) {
+      EXPECT_NE(r.choice.table, &ScalarKernels());
+    }
+    EXPECT_TRUE(frames.Convert(d));
+  }
+  // Short conversions are never timed, so they never end the trials.
+  Dispatcher d{Settings{}};
+  Frames small(1000);
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(small.Convert(d));
+  EXPECT_EQ(small.Report(d).trials, 0);
+}
+
+TEST(PixelKernelChoice, ForcedTableAndStoreKindAreUsedWithoutTrials) {
+  for (const KernelTable *table : SupportedKernels()) {
+    for (const StreamSetting stream : {StreamSetting::kAlways, StreamSetting::kNever}) {
+      Dispatcher d{Settings{table, stream, ""}};
+      Frames frames(uint64_t{64} << 10);
+      ASSERT_TRUE(frames.Convert(d));
+      const ChoiceReport r = frames.Report(d);
+      EXPECT_TRUE(r.decided);
+      EXPECT_EQ(r.trials, 0);
+      EXPECT_EQ(r.choice.table, table);
+      EXPECT_EQ(r.choice.stream, stream == StreamSetting::kAlways) << table->name;
+    }
+  }
+}
+
+// The process's own dispatcher reads the environment once, at the first
+// conversion: each forcing is checked in a fresh process.
+TEST(PixelKernelChoice, EnvironmentForcesTheProcessDispatcher) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (const KernelTable *table : SupportedKernels()) {
+    setenv("GRABLINE_KERNELS", table->name, 1);
+    setenv("GRABLINE_STREAM", "always", 1);
+    EXPECT_EXIT(
+        {
+          Frames frames(uint64_t{64} << 10);
+          const bool exact = frames.Convert(Dispatch());
+          const ChoiceReport r = frames.Report(Dispatch());
+          std::exit(exact && r.decided && r.choice.table == table && r.choice.stream ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << table->name;
+  }
+  unsetenv("GRABLINE_KERNELS");
+  unsetenv("GRABLINE_STREAM");
 }
 
 }  // namespace
