@@ -147,18 +147,21 @@ void Dispatcher::EndTrial(Slot &slot, SizeClass size, int trial, uint64_t src_by
   slot.seconds += seconds;
   slot.bytes += static_cast<double>(src_bytes);
   const int rounds = kRounds[static_cast<int>(size)];
+  // The very first trials still meet cold caches and pages now and then: a
+  // candidate is judged on its best of two before it can be pruned.
+  const int judged_after = std::min(2, rounds);
   int best = -1;
-  bool all_timed_once = true;
+  bool all_judged = true;
   for (int c = 0; c < count; ++c) {
     if (slot.pruned[c]) continue;
-    all_timed_once = all_timed_once && slot.timed[c] > 0;
+    all_judged = all_judged && slot.timed[c] >= judged_after;
     if (best < 0 || slot.best[c] < slot.best[best]) best = c;
   }
   // Pruning first: the last trial of a candidate that is pruned now must
   // not keep the others waiting for it.
   bool all_done = true;
   for (int c = 0; c < count; ++c) {
-    if (all_timed_once && slot.best[c] > kPruneFactor * slot.best[best]) slot.pruned[c] = true;
+    if (all_judged && slot.best[c] > kPruneFactor * slot.best[best]) slot.pruned[c] = true;
     all_done = all_done && (slot.pruned[c] || slot.timed[c] >= rounds);
   }
   if (all_done) slot.chosen.store(best, std::memory_order_release);

@@ -76,38 +76,50 @@ class Dispatcher {
   Dispatcher(const Dispatcher &) = delete;
   Dispatcher &operator=(const Dispatcher &) = delete;
 
-  // Runs `run(const Candidate &)` with the candidate for this kernel and
-  // size; during the trials, times it.
+  // Runs `run(const Candidate &, first, end)` over the pixels [0, pixels)
+  // with the candidate for this kernel and size. During the trials it times
+  // the runs; a frame beyond the cache is then converted in parts of
+  // kTrialPartPixels, each a trial of its own, so that the trials cost a
+  // part of one or two frames rather than a dozen whole ones.
   template <typename Run>
-  void Convert(Kernel kernel, uint64_t src_bytes, uint64_t dst_bytes, Run &&run) {
+  void Convert(Kernel kernel, uint64_t pixels, uint64_t src_bytes, uint64_t dst_bytes, Run &&run) {
     const SizeClass size = ClassOf(src_bytes, dst_bytes);
+    const auto &list = candidates_[static_cast<int>(size)];
     Slot &slot = slots_[static_cast<int>(kernel)][static_cast<int>(size)];
     const int chosen = slot.chosen.load(std::memory_order_acquire);
     if (chosen >= 0) {
-      run(candidates_[static_cast<int>(size)][chosen]);
+      run(list[chosen], uint64_t{0}, pixels);
       return;
     }
-    const int trial = BeginTrial(slot, size, src_bytes);
-    if (trial < 0) {
-      run(candidates_[static_cast<int>(size)][-1 - trial]);
-      return;
+    const uint64_t part = size == SizeClass::kUncached ? kTrialPartPixels : pixels;
+    for (uint64_t first = 0; first < pixels;) {
+      // A short remainder joins the last part.
+      const uint64_t end = pixels - first < part + part / 2 ? pixels : first + part;
+      const uint64_t bytes = src_bytes / pixels * (end - first);
+      const int trial = BeginTrial(slot, size, bytes);
+      if (trial < 0) {
+        run(list[-1 - trial], first, end);
+      } else {
+        const auto start = std::chrono::steady_clock::now();
+        run(list[trial], first, end);
+        EndTrial(slot, size, trial, bytes, std::chrono::steady_clock::now() - start);
+      }
+      first = end;
     }
-    const auto start = std::chrono::steady_clock::now();
-    run(candidates_[static_cast<int>(size)][trial]);
-    EndTrial(slot, size, trial, src_bytes, std::chrono::steady_clock::now() - start);
   }
 
   std::vector<Candidate> Candidates(SizeClass size) const;
   const std::string &Warning() const { return warning_; }
   std::vector<ChoiceReport> Reports() const;
 
-  // Trials per candidate, interleaved with the others, the best counting:
-  // frames in the cache cost little to time; beyond it, each trial costs a
-  // frame's worth of memory traffic.
-  static constexpr int kRounds[kSizeClassCount] = {5, 2};
-  // After a candidate's first trial, one this much slower than the best so
-  // far is not tried again.
+  // Trials per candidate, interleaved with the others, the best counting.
+  static constexpr int kRounds[kSizeClassCount] = {5, 3};
+  // Once every candidate has had two trials, one this much slower than the
+  // best so far is not tried again.
   static constexpr double kPruneFactor = 1.25;
+  // A whole number of 64-pixel steps, so every part keeps the alignment of
+  // the whole frame's destinations.
+  static constexpr uint64_t kTrialPartPixels = 256 * 1024;
   // Shorter conversions are not timed (the clock's own cost would decide);
   // they use the widest table with ordinary stores until the choice is made.
   static constexpr uint64_t kTrialMinBytes = 64 * 1024;

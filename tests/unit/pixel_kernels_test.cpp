@@ -264,9 +264,11 @@ struct Frames {
   // Converts one frame; false if a plane differs from the scalar table's.
   bool Convert(Dispatcher &d) {
     for (auto &plane : out) plane.assign(pixels, 0);
-    d.Convert(Kernel::kSplit3x8, 3 * pixels, 3 * pixels, [&](const Candidate &c) {
-      c.table->split3x8(pixels, src.data(), out[0].data(), out[1].data(), out[2].data(), c.stream);
-    });
+    d.Convert(Kernel::kSplit3x8, pixels, 3 * pixels, 3 * pixels,
+              [&](const Candidate &c, uint64_t i, uint64_t end) {
+                c.table->split3x8(end - i, src.data() + 3 * i, out[0].data() + i, out[1].data() + i,
+                                  out[2].data() + i, c.stream);
+              });
     return out == expected;
   }
   ChoiceReport Report(const Dispatcher &d) const {
