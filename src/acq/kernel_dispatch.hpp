@@ -91,6 +91,11 @@ class Dispatcher {
       run(list[chosen], uint64_t{0}, pixels);
       return;
     }
+    // Short frames are never timed: they go on without a lock, every frame.
+    if (src_bytes < kTrialMinBytes) {
+      run(list[provisional_[static_cast<int>(size)]], uint64_t{0}, pixels);
+      return;
+    }
     const uint64_t part = size == SizeClass::kUncached ? kTrialPartPixels : pixels;
     for (uint64_t first = 0; first < pixels;) {
       // A short remainder joins the last part.
