@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "acq/kernel_dispatch.hpp"
+#include "acq/pixel_kernels.hpp"
 #include "plugin/result_codes.hpp"
 
 namespace grabline {
@@ -135,6 +137,101 @@ TEST(PixelConvert, GrayCopyMovesPixelsOfTheGivenWidth) {
   EXPECT_EQ(dst[3], 0u);
   EXPECT_EQ(dst[4], 0xffffffffu);
   ASSERT_EQ(CopyGrayPixels(0, 1, nullptr, nullptr), FG_OK);
+}
+
+// One kernel through its entry point and through the scalar table, into
+// byte planes: plane k of `planes` bytes a pixel each.
+struct KernelCase {
+  kernels::Kernel kernel;
+  uint64_t src_per_pixel;
+  std::vector<uint64_t> plane_bytes;
+  void (*entry)(uint64_t n, const uint8_t *src, std::vector<std::vector<uint8_t>> &out);
+  void (*scalar)(uint64_t n, const uint8_t *src, std::vector<std::vector<uint8_t>> &out);
+};
+
+uint16_t *Words(std::vector<uint8_t> &plane) { return reinterpret_cast<uint16_t *>(plane.data()); }
+
+const KernelCase kKernelCases[] = {
+    {kernels::Kernel::kSplit3x8,
+     3,
+     {1, 1, 1},
+     [](uint64_t n, const uint8_t *s, auto &o) {
+       ExtractRGB24Channels(n, s, o[0].data(), o[1].data(), o[2].data());
+     },
+     [](uint64_t n, const uint8_t *s, auto &o) {
+       kernels::ScalarKernels().split3x8(n, s, o[0].data(), o[1].data(), o[2].data(), false);
+     }},
+    {kernels::Kernel::kSplit4x8,
+     4,
+     {1, 1, 1, 1},
+     [](uint64_t n, const uint8_t *s, auto &o) {
+       ExtractRGB32Channels(n, s, o[0].data(), o[1].data(), o[2].data(), o[3].data());
+     },
+     [](uint64_t n, const uint8_t *s, auto &o) {
+       kernels::ScalarKernels().split4x8(n, s, o[2].data(), o[1].data(), o[0].data(), o[3].data(),
+                                         false);
+     }},
+    {kernels::Kernel::kSplit30,
+     4,
+     {2, 2, 2, 6},
+     [](uint64_t n, const uint8_t *s, auto &o) {
+       Tuint2_pixel c[3] = {{Words(o[0]), 16}, {Words(o[1]), 16}, {Words(o[2]), 16}};
+       ExtractRGB30Channels(n, s, Words(o[3]), &c[0], &c[1], &c[2]);
+     },
+     [](uint64_t n, const uint8_t *s, auto &o) {
+       kernels::ScalarKernels().split30(n, reinterpret_cast<const uint32_t *>(s), Words(o[3]),
+                                        Words(o[0]), Words(o[1]), Words(o[2]), false);
+     }},
+    {kernels::Kernel::kSplit3x16,
+     6,
+     {2, 2, 2},
+     [](uint64_t n, const uint8_t *s, auto &o) {
+       Tuint2_pixel c[3] = {{Words(o[0]), 16}, {Words(o[1]), 16}, {Words(o[2]), 16}};
+       ExtractRGB36Channels(n, s, &c[0], &c[1], &c[2]);
+     },
+     [](uint64_t n, const uint8_t *s, auto &o) {
+       kernels::ScalarKernels().split3x16(n, reinterpret_cast<const uint16_t *>(s), Words(o[0]),
+                                          Words(o[1]), Words(o[2]), false);
+     }},
+    {kernels::Kernel::kCopy,
+     2,
+     {2},
+     [](uint64_t n, const uint8_t *s, auto &o) { CopyGrayPixels(n, 2, s, o[0].data()); },
+     [](uint64_t n, const uint8_t *s, auto &o) {
+       kernels::ScalarKernels().copy(2 * n, s, o[0].data(), false);
+     }},
+};
+
+// Frames long enough to be timed, in the cache and beyond it (where the
+// trials cut them into parts), through every entry point until the process
+// has made its choice: every frame, during the trials and after, is the
+// scalar table's.
+TEST(PixelConvert, EveryKernelMatchesTheScalarTableWhileAndAfterItsTableIsChosen) {
+  for (const KernelCase &k : kKernelCases) {
+    uint64_t dst_per_pixel = 0;
+    for (const uint64_t b : k.plane_bytes) dst_per_pixel += b;
+    const uint64_t beyond = kernels::CacheShareBytes() / (k.src_per_pixel + dst_per_pixel) + 1001;
+    for (const uint64_t n : {uint64_t{64} << 10, beyond}) {
+      const kernels::SizeClass size = kernels::ClassOf(n * k.src_per_pixel, n * dst_per_pixel);
+      std::vector<uint8_t> src(n * k.src_per_pixel);
+      for (uint64_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 37 + (i >> 11));
+      std::vector<std::vector<uint8_t>> want, got;
+      for (const uint64_t b : k.plane_bytes) want.emplace_back(n * b, 0);
+      k.scalar(n, src.data(), want);
+      bool decided = false;
+      for (int frame = 0; frame < 20 && !decided; ++frame) {
+        got.clear();
+        for (const uint64_t b : k.plane_bytes) got.emplace_back(n * b, 0xEE);
+        k.entry(n, src.data(), got);
+        ASSERT_TRUE(got == want) << kernels::KernelName(k.kernel) << ", " << n << " pixels, frame "
+                                 << frame;
+        for (const kernels::ChoiceReport &r : kernels::Dispatch().Reports()) {
+          if (r.kernel == k.kernel && r.size == size) decided = r.decided;
+        }
+      }
+      EXPECT_TRUE(decided) << kernels::KernelName(k.kernel) << ", " << n << " pixels";
+    }
+  }
 }
 
 }  // namespace
