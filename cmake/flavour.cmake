@@ -31,6 +31,12 @@ function(grabline_flavour flavour)
 
   # ---- plug-in ---------------------------------------------------------------------
   file(GLOB_RECURSE plugin_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
+  # The OS layer: one file per service and system, the other system's left out.
+  if(WIN32)
+    list(FILTER plugin_sources EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER plugin_sources EXCLUDE REGEX "_win32\\.cpp$")
+  endif()
   set(core grabline_core_${flavour})
   add_library(${core} OBJECT ${plugin_sources})
   target_include_directories(${core} PUBLIC ${CMAKE_SOURCE_DIR}/src)

@@ -2,7 +2,7 @@
 // its device; auxiliary instances take that name and map the section.
 //
 // Sections are POSIX shared memory objects: the section "TarvelShared<device>"
-// is the object "/TarvelShared<device>" (os_shared_memory.cpp), so a device
+// is the object "/TarvelShared<device>" (os_shared_memory_posix.cpp), so a device
 // name such as "R64:0" gives "/TarvelSharedR64:0". A name holding '/' has no
 // such object and its lock is refused. The object is unlinked when the last
 // handle and view of the process are released (lock off or FGClose), so

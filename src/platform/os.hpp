@@ -1,8 +1,8 @@
 // os.hpp — the operating-system services the plug-in uses, behind one small
 // interface: threads with priorities and exit codes, manual-reset events,
 // counting semaphores, mutexes, sleeping, local time, registry values and
-// named shared memory. Implemented on POSIX in os_threads.cpp, os_sync.cpp,
-// os_system.cpp and os_shared_memory.cpp.
+// named shared memory. One file per service and system (os_threads_posix.cpp,
+// os_sync_posix.cpp, ...); each build compiles the files of its own system.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-// os_sync.cpp — manual-reset events, counting semaphores, recursive mutexes
+// os_sync_posix.cpp — manual-reset events, counting semaphores, recursive mutexes
 // and sleeping. All three objects are a pthread mutex and a condition
 // variable around a little state; time-outs run on the monotonic clock so that
 // setting the wall clock neither shortens nor stretches a wait.

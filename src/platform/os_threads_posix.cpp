@@ -1,4 +1,4 @@
-// os_threads.cpp — threads with exit codes and priorities, on pthreads.
+// os_threads_posix.cpp — threads with exit codes and priorities, on pthreads.
 #include <pthread.h>
 #include <sched.h>
 #include <sys/syscall.h>

@@ -1,4 +1,4 @@
-// os_system.cpp — the clock in local calendar fields, the cache size, and
+// os_system_posix.cpp — the clock in local calendar fields, the cache size, and
 // registry values read from a directory tree.
 #include <fcntl.h>
 #include <limits.h>

@@ -1,4 +1,4 @@
-// os_shared_memory.cpp — named shared memory on POSIX shared memory objects.
+// os_shared_memory_posix.cpp — named shared memory on POSIX shared memory objects.
 //
 // The section named N is the object "/N". Sections of the old platform vanish
 // when their last handle and view are gone; POSIX objects stay until unlinked.
