@@ -47,7 +47,8 @@ void CloseEvent(Event *event);
 
 // ---- counting semaphores ------------------------------------------------------------
 struct Semaphore;
-// Null when `maximum` is 0 or `initial` exceeds it.
+// Null when `maximum` is 0 or above 2^31 - 1 (what the systems' own
+// semaphores count to), or `initial` exceeds it.
 Semaphore *CreateSemaphore(uint32_t initial, uint32_t maximum);
 // False (count unchanged) for a count of 0 or when the release would pass the
 // maximum.

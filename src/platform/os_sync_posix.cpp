@@ -144,6 +144,8 @@ void CloseEvent(Event *event) { delete event; }
 
 // ---- semaphores ------------------------------------------------------------------
 
+constexpr uint32_t kMaxSemaphoreCount = 0x7FFFFFFFu;
+
 struct Semaphore {
   Monitor monitor;
   uint32_t count = 0;
@@ -151,7 +153,7 @@ struct Semaphore {
 };
 
 Semaphore *CreateSemaphore(uint32_t initial, uint32_t maximum) {
-  if (maximum == 0 || initial > maximum) return nullptr;
+  if (maximum == 0 || initial > maximum || maximum > kMaxSemaphoreCount) return nullptr;
   Semaphore *semaphore = Make<Semaphore>();
   if (semaphore != nullptr) {
     semaphore->count = initial;

@@ -57,13 +57,15 @@ TEST(OsSync, SemaphoreCountsUpToItsMaximumAndNoFurther) {
   EXPECT_EQ(Drain(semaphore), 3u);
   CloseSemaphore(semaphore);
 
-  semaphore = CreateSemaphore(1, UINT32_MAX);  // a sum would wrap here
+  semaphore = CreateSemaphore(1, INT32_MAX);  // the largest count there is
   EXPECT_FALSE(ReleaseSemaphore(semaphore, UINT32_MAX));
-  EXPECT_TRUE(ReleaseSemaphore(semaphore, UINT32_MAX - 1));
+  EXPECT_FALSE(ReleaseSemaphore(semaphore, INT32_MAX));
+  EXPECT_TRUE(ReleaseSemaphore(semaphore, INT32_MAX - 1));
   EXPECT_FALSE(ReleaseSemaphore(semaphore, 1));
   CloseSemaphore(semaphore);
   EXPECT_EQ(CreateSemaphore(4, 3), nullptr);
   EXPECT_EQ(CreateSemaphore(0, 0), nullptr);
+  EXPECT_EQ(CreateSemaphore(0, uint32_t{INT32_MAX} + 1), nullptr);
 }
 
 TEST(OsSync, TimedWaitsLastAtLeastTheirTimeOut) {
