@@ -114,13 +114,12 @@ Dispatcher::Dispatcher(Settings settings) : warning_(std::move(settings.warning)
   }
 }
 
-int Dispatcher::BeginTrial(Slot &slot, SizeClass size, uint64_t src_bytes) {
+int Dispatcher::BeginTrial(Slot &slot, SizeClass size) {
   const int count = counts_[static_cast<int>(size)];
   const int provisional = -1 - provisional_[static_cast<int>(size)];
   std::lock_guard lock(slot.mutex);
   const int chosen = slot.chosen.load(std::memory_order_relaxed);
   if (chosen >= 0) return -1 - chosen;
-  if (src_bytes < kTrialMinBytes) return provisional;
   if (!slot.warmed) {
     slot.warmed = true;
     slot.best.fill(std::numeric_limits<double>::infinity());
@@ -184,8 +183,10 @@ std::vector<ChoiceReport> Dispatcher::Reports() const {
                      0,
                      {}};
       for (size_t c = 0; c < count && slot.trials > 0; ++c) {
-        const double rate = slot.best[c] > 0 ? 1 / slot.best[c] : 0;
-        r.rates.emplace_back(list[c], std::isinf(slot.best[c]) ? 0 : rate);
+        const double seconds_per_byte = slot.best[c];
+        r.rates.emplace_back(list[c], std::isfinite(seconds_per_byte) && seconds_per_byte > 0
+                                          ? 1 / seconds_per_byte
+                                          : 0);
       }
       if (chosen >= 0 && slot.trials > 0) {
         r.cost_ms = 1e3 * std::max(0.0, slot.seconds - slot.bytes * slot.best[chosen]);
@@ -201,14 +202,21 @@ std::vector<Candidate> Dispatcher::Candidates(SizeClass size) const {
   return {list.begin(), list.begin() + counts_[static_cast<int>(size)]};
 }
 
+namespace {
+
+// The environment's settings; what it asks for wrongly goes to the debug
+// output once, as the process's dispatcher is made.
+Settings SettingsFromEnvironment() {
+  Settings settings =
+      ParseSettings(std::getenv("GRABLINE_KERNELS"), std::getenv("GRABLINE_STREAM"));
+  if (!settings.warning.empty()) os::OutputDebugString(settings.warning.c_str());
+  return settings;
+}
+
+}  // namespace
+
 Dispatcher &Dispatch() {
-  static Dispatcher dispatcher(
-      ParseSettings(std::getenv("GRABLINE_KERNELS"), std::getenv("GRABLINE_STREAM")));
-  static const bool warned = [] {
-    if (!dispatcher.Warning().empty()) os::OutputDebugString(dispatcher.Warning().c_str());
-    return true;
-  }();
-  (void)warned;
+  static Dispatcher dispatcher(SettingsFromEnvironment());
   return dispatcher;
 }
 

@@ -101,7 +101,7 @@ class Dispatcher {
       // A short remainder joins the last part.
       const uint64_t end = pixels - first < part + part / 2 ? pixels : first + part;
       const uint64_t bytes = src_bytes / pixels * (end - first);
-      const int trial = BeginTrial(slot, size, bytes);
+      const int trial = BeginTrial(slot, size);
       if (trial < 0) {
         run(list[-1 - trial], first, end);
       } else {
@@ -145,7 +145,7 @@ class Dispatcher {
   };
 
   // The candidate to time, or -1 - the candidate to use untimed.
-  int BeginTrial(Slot &slot, SizeClass size, uint64_t src_bytes);
+  int BeginTrial(Slot &slot, SizeClass size);
   void EndTrial(Slot &slot, SizeClass size, int trial, uint64_t src_bytes,
                 std::chrono::steady_clock::duration took);
 
