@@ -1,5 +1,5 @@
 # The user's commands. Each sets up what it needs (packages, configuration).
-.PHONY: all deps run test tsan bench clean format fuzz soak
+.PHONY: all deps run test tsan win bench clean format fuzz soak
 
 all: test
 
@@ -18,6 +18,10 @@ build/tsan/build.ninja: | deps
 build/fuzz/build.ninja: | deps
 	cmake --preset fuzz
 
+build/win64/build.ninja:
+	@./tools/deps.sh win
+	cmake --preset win64
+
 # Release build, then the main job: grab from the simulated default board.
 run: build/release/build.ninja
 	cmake --build --preset release
@@ -32,6 +36,12 @@ test: build/asan/build.ninja
 tsan: build/tsan/build.ninja
 	cmake --build --preset tsan
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --preset tsan
+
+# The Windows build (MinGW-w64): plug-ins, hosts and SDK versions as DLLs, the
+# test executables run under Wine in a prefix of their own.
+win: build/win64/build.ninja
+	cmake --build --preset win64
+	./tools/wine_test.sh build/win64
 
 # Each libFuzzer target for FUZZ_SECONDS seconds from its checked-in corpus;
 # a crash, leak, time-out or sanitizer report fails the target.

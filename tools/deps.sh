@@ -1,7 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, when they are missing.
+# `tools/deps.sh win` adds what the Windows build and its tests need.
 set -euo pipefail
 need=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev pkg-config)
+for group in "$@"; do
+  case "$group" in
+    # The cross compiler with the POSIX thread model, GoogleTest's sources to
+    # build for the target, Wine to run the tests.
+    win) need+=(g++-mingw-w64-x86-64-posix googletest wine64) ;;
+    *) echo "deps.sh: unknown group '$group'" >&2; exit 2 ;;
+  esac
+done
 missing=()
 for p in "${need[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -11,5 +20,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

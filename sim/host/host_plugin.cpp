@@ -1,11 +1,10 @@
-// The application side of loading a plug-in: dlopen, FGInit into a class record
-// of the host's, information queries and opening instances.
-#include <dlfcn.h>
-
+// The application side of loading a plug-in: the system's loader, FGInit into a
+// class record of the host's, information queries and opening instances.
 #include <cstdlib>
 #include <cstring>
 
 #include "host_internal.hpp"
+#include "host_library.hpp"
 
 // The procedure handle is opaque to plug-ins; the host only needs a stable address.
 struct TprocRec {
@@ -21,13 +20,8 @@ std::string PluginDirectory() {
   const char *path = std::getenv("TARVEL_PLUGIN_PATH");
   if (path != nullptr && path[0] != '\0') return path;
   // Plug-ins are installed beside the host library.
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void *>(&TXAlloc), &info) != 0 && info.dli_fname != nullptr) {
-    std::string self = info.dli_fname;
-    size_t slash = self.rfind('/');
-    if (slash != std::string::npos) return self.substr(0, slash);
-  }
-  return ".";
+  std::string beside = internal::HostDirectory();
+  return beside.empty() ? "." : beside;
 }
 
 void SetError(std::string *error, std::string text) {
@@ -59,22 +53,22 @@ bool UsableSlot(const TFgClass &fg_class, TFgInstance **slot) {
 }  // namespace
 
 std::unique_ptr<Plugin> Plugin::Load(std::string_view name, std::string *error) {
-  if (name.empty() || name.find('/') != std::string_view::npos ||
-      name.find('\0') != std::string_view::npos) {
+  // A name is a file name, never a path, on either system.
+  if (name.empty() || name.find_first_of(std::string_view("/\\\0", 3)) != std::string_view::npos) {
     SetError(error, "invalid plug-in name '" + std::string(name) + "'");
     return nullptr;
   }
-  std::string path = PluginDirectory() + "/lib" + std::string(name) + ".so";
-  void *library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string path = PluginDirectory() + "/" + internal::PluginFileName(name);
+  std::string why;
+  void *library = internal::OpenLibrary(path, &why);
   if (library == nullptr) {
-    const char *why = dlerror();
-    SetError(error, "cannot load plug-in " + path + ": " + (why != nullptr ? why : "unknown"));
+    SetError(error, "cannot load plug-in " + path + ": " + why);
     return nullptr;
   }
-  auto init = reinterpret_cast<TFgInitProc>(dlsym(library, "FGInit"));
+  auto init = reinterpret_cast<TFgInitProc>(internal::LibrarySymbol(library, "FGInit"));
   if (init == nullptr) {
     SetError(error, "plug-in " + path + " has no FGInit");
-    dlclose(library);
+    internal::CloseLibrary(library);
     return nullptr;
   }
   std::unique_ptr<Plugin> plugin(new Plugin());
@@ -87,7 +81,7 @@ std::unique_ptr<Plugin> Plugin::Load(std::string_view name, std::string *error) 
 }
 
 Plugin::~Plugin() {
-  if (library_ != nullptr) dlclose(library_);
+  if (library_ != nullptr) internal::CloseLibrary(library_);
 }
 
 Plugin::Info Plugin::Query(int32_t kind) {

@@ -102,8 +102,9 @@ bool ReadRegistryString(std::string_view key, std::string_view value, char *out,
 struct SharedMemory;
 // Opens the named section, creating it with `size` zeroed bytes if it does not
 // exist (`*created` tells which). Null on failure, for a size of 0, for an
-// existing section smaller than `size`, or for an invalid name (empty, longer
-// than 200 characters, or holding '/').
+// existing section smaller than `size` (Windows counts a section's size in
+// whole pages), or for an invalid name (empty, longer than 200 characters,
+// or holding '/').
 SharedMemory *OpenSharedMemory(std::string_view name, size_t size, bool *created);
 // Maps a view of the whole section; null on failure.
 void *MapSharedMemory(SharedMemory *section);

@@ -1,7 +1,8 @@
 // os_shared_memory_win32.cpp — named shared memory as the system's named file
-// mappings backed by the paging file. The system counts the handles and
-// views of every process: the section vanishes with the last of them, and a
-// process that dies releases its own.
+// mappings backed by the paging file. The system counts the handles of every
+// process: the section vanishes with the last of them, and a process that
+// dies releases its own. A view alone would keep the memory but not the name,
+// so each view holds a handle of its own until it is unmapped.
 #include <map>
 #include <mutex>
 #include <new>
@@ -21,11 +22,16 @@ bool IsValidName(std::string_view name) {
          name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
-// The views this process mapped, with the handle record each came through,
-// so that an unmap names a view of its own section and nothing else.
+// The views this process mapped, with the section each came from and the
+// handle that keeps its name, so that an unmap names a view of its own
+// section and nothing else.
+struct View {
+  std::string section;
+  HANDLE keeps_name = nullptr;
+};
 struct Views {
   std::mutex lock;
-  std::map<void *, std::string> section_of;
+  std::map<void *, View> of;
 };
 
 // In static storage and never destroyed: the library holding it can be
@@ -78,11 +84,19 @@ SharedMemory *OpenSharedMemory(std::string_view name, size_t size, bool *created
 
 void *MapSharedMemory(SharedMemory *handle) {
   if (handle == nullptr) return nullptr;
+  HANDLE keeps_name = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), handle->mapping, GetCurrentProcess(), &keeps_name, 0,
+                       FALSE, DUPLICATE_SAME_ACCESS)) {
+    return nullptr;
+  }
   void *view = MapViewOfFile(handle->mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
-  if (view == nullptr) return nullptr;
+  if (view == nullptr) {
+    CloseHandle(keeps_name);
+    return nullptr;
+  }
   Views &views = TheViews();
   std::lock_guard<std::mutex> guard(views.lock);
-  views.section_of[view] = handle->name;
+  views.of[view] = View{handle->name, keeps_name};
   return view;
 }
 
@@ -92,11 +106,12 @@ void UnmapSharedMemory(SharedMemory *handle, void *view) {
   if (view == nullptr) return;
   Views &views = TheViews();
   std::lock_guard<std::mutex> guard(views.lock);
-  const auto found = views.section_of.find(view);
-  if (found == views.section_of.end()) return;
-  if (handle != nullptr && handle->name != found->second) return;
+  const auto found = views.of.find(view);
+  if (found == views.of.end()) return;
+  if (handle != nullptr && handle->name != found->second.section) return;
   UnmapViewOfFile(view);
-  views.section_of.erase(found);
+  CloseHandle(found->second.keeps_name);
+  views.of.erase(found);
 }
 
 void CloseSharedMemory(SharedMemory *handle) {

@@ -1,13 +1,10 @@
 // FGInfo: every query kind, per build.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-
-#include <unistd.h>
+#include <optional>
 
 #include "support/plugin_fixture.hpp"
+#include "support/test_os.hpp"
 
 namespace grabline {
 namespace {
@@ -73,27 +70,22 @@ TEST_F(Info, DefaultsComeFromTheClassRecord) {
   const auto defaults = plugin_->Query(3);
   EXPECT_EQ(defaults.result, kOk);
   ASSERT_EQ(defaults.values.size(), 15u);
-  EXPECT_EQ(defaults.values[6].i, 4);   // field
+  EXPECT_EQ(defaults.values[6].i, 4);  // field
   EXPECT_EQ(defaults.values[8].s, "gray");
   EXPECT_EQ(defaults.values[12].s, "default");
 }
 
 TEST_F(Info, CameraTypeNamesTheConfigurationDirectory) {
-  const auto root = std::filesystem::temp_directory_path() /
-                    ("grabline_registry_" + std::to_string(getpid()));
-  const auto key = root / "SYSTEM" / "CurrentControlSet" / "Services" / "BitFlow";
-  std::filesystem::create_directories(key);
-  setenv("GRABLINE_REGISTRY", root.c_str(), 1);
+  testing::ScopedRegistryValue config_dir("SYSTEM\\CurrentControlSet\\Services\\BitFlow",
+                                          "BFConfigDir", std::nullopt);
   auto info = plugin_->Query(1);
   ASSERT_EQ(info.values.size(), 4u);
   EXPECT_EQ(info.values[0].s, "CAMFILE:");
   EXPECT_EQ(info.values[1].s, kProfile.camera_suffixes);
   EXPECT_EQ(info.values[2].s, "\\");
   EXPECT_EQ(info.values[3].s, "default");
-  std::ofstream(key / "BFConfigDir") << "/opt/cameras\n";
+  config_dir.Set("/opt/cameras");
   EXPECT_EQ(plugin_->Query(1).values.at(2).s, "/opt/cameras");
-  unsetenv("GRABLINE_REGISTRY");
-  std::filesystem::remove_all(root);
 }
 
 TEST_F(Info, BoardQueryOffersTheDefaultDeviceWhenABoardExists) {

@@ -9,6 +9,7 @@
 
 #include "platform/build_profile.hpp"
 #include "support/loaded_plugin.hpp"
+#include "support/test_os.hpp"
 
 namespace grabline {
 namespace {
@@ -107,23 +108,8 @@ TEST_F(PluginEntry, AllocInstanceRefusesANullHostRecord) {
 }
 
 TEST(PluginExports, FGInitIsTheOnlyExportedFunction) {
-  const char *dir = std::getenv("TARVEL_PLUGIN_PATH");
-  ASSERT_NE(dir, nullptr);
-  const std::string command = std::string("nm -D --defined-only ") + dir + "/lib" +
-                              GRABLINE_PLUGIN_NAME + ".so";
-  FILE *pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::vector<std::string> functions;
-  char line[512];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    char type = 0;
-    char name[400] = {};
-    if (std::sscanf(line, "%*s %c %399s", &type, name) == 2 &&
-        (type == 'T' || type == 'W' || type == 'i')) {
-      functions.emplace_back(name);
-    }
-  }
-  EXPECT_EQ(pclose(pipe), 0);
+  const std::vector<std::string> functions = testing::ExportedFunctions(
+      testing::PluginDirectory() + "/" + testing::LibraryFile(GRABLINE_PLUGIN_NAME));
   EXPECT_EQ(functions, std::vector<std::string>{"FGInit"});
 }
 

@@ -1,16 +1,14 @@
 // The multi-camera stitching share: roles, numbers, the section name, and
 // the section itself as the auxiliary instances map it.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "board/records.hpp"
 #include "support/plugin_fixture.hpp"
+#include "support/test_os.hpp"
 
 namespace grabline {
 namespace {
@@ -22,21 +20,8 @@ constexpr const char *kSetNames[] = {"multi_cam_stitch_set_main",    "multi_cam_
                                      "multi_cam_stitch_set_num",     "multi_cam_stitch_set_aux",
                                      "multi_cam_stitch_set_aux_num", "multi_cam_stitch_share_name"};
 
-// Mappings of the POSIX object `name` in this process.
-int MappingsOf(const std::string &name) {
-  std::ifstream maps("/proc/self/maps");
-  const std::string path = "/dev/shm/" + name;
-  int count = 0;
-  for (std::string line; std::getline(maps, line);) {
-    if (line.size() >= path.size() &&
-        line.compare(line.size() - path.size(), path.size(), path) == 0) {
-      ++count;
-    }
-  }
-  return count;
-}
-
-bool ObjectExists(const std::string &name) { return std::filesystem::exists("/dev/shm/" + name); }
+using testing::SectionExists;
+using testing::SectionViews;
 
 class StitchShare : public PluginTest {
  protected:
@@ -45,7 +30,7 @@ class StitchShare : public PluginTest {
     if (!kProfile.has_stitch_share) GTEST_SKIP() << "the share is part of the xl build only";
     // Three boards; the third one found by a switch and a connector unique to
     // this process, so that its section name meets no other test run.
-    connector_ = static_cast<uint32_t>(getpid());
+    connector_ = static_cast<uint32_t>(::grabline::testing::ProcessId());
     ASSERT_EQ(bfsim::LoadSystem("family=R64 model=A\nfamily=R64 model=B\nfamily=R64 model=C "
                                 "switch=9 connector=" +
                                 std::to_string(connector_) + "\n"),
@@ -160,7 +145,7 @@ TEST_F(StitchShare, LocksThatCannotMapAreRefused) {
 // The typical set-up: a main instance names the section, two auxiliary
 // instances on other boards lock it and see each other's bytes. Relocking
 // replaces the view, unlocking drops it, and once the last holder closes
-// nothing is mapped and the name is gone from /dev/shm.
+// nothing is mapped and the section is gone.
 TEST_F(StitchShare, AuxiliariesShareTheMainsSection) {
   tarvel::Instance *main = OpenOn("Switch:9,Connector:" + std::to_string(connector_));
   tarvel::Instance *first = OpenOn("R64:0");
@@ -171,15 +156,15 @@ TEST_F(StitchShare, AuxiliariesShareTheMainsSection) {
   std::string name;
   ASSERT_EQ(ShareName(main, &name), kOk);
   ASSERT_EQ(name, "TarvelSharedSwitch:9,Connector:" + std::to_string(connector_));
-  ASSERT_FALSE(ObjectExists(name));
+  ASSERT_FALSE(SectionExists(name));
 
   MakeAuxiliary(first, name);
   MakeAuxiliary(second, name);
   ASSERT_EQ(first->SetParam("multi_cam_stitch_buffer_lock", Value::Int(1)), kOk);
   ASSERT_EQ(second->SetParam("multi_cam_stitch_buffer_lock", Value::Int(1)), kOk);
-  EXPECT_TRUE(ObjectExists(name));
-  EXPECT_EQ(std::filesystem::file_size("/dev/shm/" + name), 468u);
-  EXPECT_EQ(MappingsOf(name), 2);
+  EXPECT_TRUE(SectionExists(name));
+  EXPECT_TRUE(testing::SectionHolds(name, 468));
+  EXPECT_EQ(SectionViews(name), 2);
   EXPECT_EQ(Record(first).stitch_locked, 1);
 
   auto *a = static_cast<unsigned char *>(Record(first).stitch_view);
@@ -195,7 +180,7 @@ TEST_F(StitchShare, AuxiliariesShareTheMainsSection) {
 
   // Locking again while locked keeps one mapping, of the same section.
   ASSERT_EQ(first->SetParam("multi_cam_stitch_buffer_lock", Value::Int(1)), kOk);
-  EXPECT_EQ(MappingsOf(name), 2);
+  EXPECT_EQ(SectionViews(name), 2);
   a = static_cast<unsigned char *>(Record(first).stitch_view);
   EXPECT_EQ(a[467], 0xa5);
 
@@ -203,12 +188,12 @@ TEST_F(StitchShare, AuxiliariesShareTheMainsSection) {
   EXPECT_EQ(Record(first).stitch_view, nullptr);
   EXPECT_EQ(Record(first).stitch_mapping, nullptr);
   EXPECT_EQ(Record(first).stitch_locked, 0);
-  EXPECT_EQ(MappingsOf(name), 1);
-  EXPECT_TRUE(ObjectExists(name));  // the second instance still holds it
+  EXPECT_EQ(SectionViews(name), 1);
+  EXPECT_TRUE(SectionExists(name));  // the second instance still holds it
 
   ASSERT_EQ(Close(second), kOk);
-  EXPECT_EQ(MappingsOf(name), 0);
-  EXPECT_FALSE(ObjectExists(name));
+  EXPECT_EQ(SectionViews(name), 0);
+  EXPECT_FALSE(SectionExists(name));
   // Closing the main instance does not need the section at all.
   EXPECT_EQ(Close(main), kOk);
 }

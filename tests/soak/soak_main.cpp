@@ -1,15 +1,12 @@
 // Soak run: open-grab-close cycles in every mode, with varied rings, for as
 // long as asked (--seconds N, else SOAK_SECONDS, else 600). Every frame is
 // identified by its pattern; the ring's books must balance, and memory,
-// threads and descriptors must stay flat. Exits 1 at the first violation.
-#include <dirent.h>
-
+// threads and descriptors (handles) must stay flat. Exits 1 at the first violation.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -18,6 +15,7 @@
 #include "bfsim_control.hpp"
 #include "support/delivering.hpp"
 #include "support/eventually.hpp"
+#include "support/test_os.hpp"
 #include "tarvel_host.hpp"
 
 // The sanitizer's quarantine holds freed memory back; a small one lets the
@@ -35,34 +33,16 @@ using tarvel::Value;
   std::exit(1);
 }
 
-long StatusField(const char *key) {
-  std::ifstream status("/proc/self/status");
-  std::string word;
-  while (status >> word) {
-    if (word == key) {
-      long value = 0;
-      status >> value;
-      return value;
-    }
-  }
-  return -1;
-}
+using grabline::testing::OpenHandles;
+using grabline::testing::ProcessThreads;
+using grabline::testing::ResidentKiB;
 
-int OpenDescriptors() {
-  int count = 0;
-  if (DIR *dir = opendir("/proc/self/fd")) {
-    while (readdir(dir) != nullptr) ++count;
-    closedir(dir);
-  }
-  return count;
-}
-
-// Threads end a moment after they report it; wait (bounded) for the kernel.
-bool ThreadsBackTo(long baseline) {
-  for (int i = 0; i < 2000 && StatusField("Threads:") > baseline; ++i) {
+// Threads end a moment after they report it; wait (bounded) for the system.
+bool ThreadsBackTo(int baseline) {
+  for (int i = 0; i < 2000 && ProcessThreads() > baseline; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  return StatusField("Threads:") <= baseline;
+  return ProcessThreads() <= baseline;
 }
 
 // One open-grab-close cycle and the books it must leave.
@@ -220,8 +200,8 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "soak: cannot load %s: %s\n", GRABLINE_PLUGIN_NAME, error.c_str());
     return 1;
   }
-  const long threads = StatusField("Threads:");
-  const int descriptors = OpenDescriptors();
+  const int threads = ProcessThreads();
+  const int descriptors = OpenHandles();
   const auto start = Clock::now();
   const auto deadline = start + std::chrono::duration<double>(seconds);
   // The allocators fill their caches and pools at first and then hold them:
@@ -239,18 +219,18 @@ int main(int argc, char **argv) {
     if (tarvel::OutstandingImages() != 0) Violation(cycles, "host images outstanding");
     if (tarvel::OutstandingMutexes() != 0) Violation(cycles, "host mutexes outstanding");
     if (!ThreadsBackTo(threads)) Violation(cycles, "threads left running");
-    if (OpenDescriptors() != descriptors) Violation(cycles, "file descriptors changed");
-    const long rss = StatusField("VmRSS:");
+    if (OpenHandles() != descriptors) Violation(cycles, "file descriptors or handles changed");
+    const long rss = ResidentKiB();
     long &peak = Clock::now() < half ? rss_first : rss_second;
     if (rss > peak) peak = rss;
   }
   const long growth = rss_second - rss_first;
   std::printf(
       "soak %s: %.0f s, %llu cycles, %llu frames; resident peak %ld kB in the first half, %ld kB "
-      "in the second (growth %ld kB); threads %ld, descriptors %d\n",
+      "in the second (growth %ld kB); threads %d, handles %d\n",
       GRABLINE_PLUGIN_NAME, std::chrono::duration<double>(Clock::now() - start).count(),
       static_cast<unsigned long long>(cycles), static_cast<unsigned long long>(frames), rss_first,
-      rss_second, growth, StatusField("Threads:"), OpenDescriptors());
+      rss_second, growth, ProcessThreads(), OpenHandles());
   // Flat means within a few pages of allocator noise, not a cycle's worth per minute.
   // A short run ends before the allocators' pools have settled; it reports
   // the figure and leaves the verdict to long runs.

@@ -2,9 +2,9 @@
 #pragma once
 
 #include <chrono>
-#include <fstream>
-#include <string>
 #include <thread>
+
+#include "support/test_os.hpp"
 
 namespace grabline::testing {
 
@@ -21,20 +21,6 @@ inline constexpr int kSanitizerThreads = 0;
 #else
 inline constexpr int kSanitizerThreads = 0;
 #endif
-
-// Threads of this process, as the kernel counts them.
-inline int ProcessThreads() {
-  std::ifstream status("/proc/self/status");
-  std::string key;
-  while (status >> key) {
-    if (key == "Threads:") {
-      int n = 0;
-      status >> n;
-      return n;
-    }
-  }
-  return -1;
-}
 
 // Waits (bounded) until no more than `baseline` threads run: a thread reports
 // its end before the kernel has reaped it.

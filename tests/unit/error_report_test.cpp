@@ -1,4 +1,6 @@
 // The SDK result check, printing under the host's switch, and diagnostics.
+#include "plugin/error_report.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -6,12 +8,10 @@
 #include <fstream>
 #include <sstream>
 
-#include <unistd.h>
-
 #include "bfsim_control.hpp"
 #include "board/records.hpp"
-#include "plugin/error_report.hpp"
 #include "platform/build_profile.hpp"
+#include "support/test_os.hpp"
 #include "tarvel_host.hpp"
 
 namespace grabline {
@@ -49,11 +49,11 @@ TEST_F(ErrorReport, BeforeTheBoardIsOpenTheTextIsPrinted) {
   EXPECT_EQ(SdkCheck(nullptr, &record_, 0x10000001u), 0x10000001u);
   EXPECT_EQ(SdkCheck(nullptr, &record_, 7), 7u);
   EXPECT_EQ(SdkCheck(nullptr, &record_, 0xFFFFFFFFu), 0xFFFFFFFFu);
-  EXPECT_EQ(tarvel::PrintedMessages(),
-            (std::vector<std::string>{"Board already opened by another process",
-                                      "Board already opened by another process",
-                                      "The board number does not exist", "UNKNOWN (code 7)",
-                                      "UNKNOWN (code 4294967295)"}));
+  EXPECT_EQ(
+      tarvel::PrintedMessages(),
+      (std::vector<std::string>{
+          "Board already opened by another process", "Board already opened by another process",
+          "The board number does not exist", "UNKNOWN (code 7)", "UNKNOWN (code 4294967295)"}));
   EXPECT_TRUE(bfsim::ErrorShows().empty());
 }
 
@@ -99,9 +99,9 @@ std::vector<std::string> SentDiagnostics(const std::filesystem::path &file) {
 
 TEST_F(ErrorReport, DiagnosticsFollowTheInstanceSwitch) {
   const auto file = std::filesystem::temp_directory_path() /
-                    ("grabline_debug_" + std::to_string(getpid()) + ".txt");
+                    ("grabline_debug_" + std::to_string(::grabline::testing::ProcessId()) + ".txt");
   std::filesystem::remove(file);
-  setenv("GRABLINE_DEBUG_OUTPUT", file.c_str(), 1);
+  ::grabline::testing::SetEnv("GRABLINE_DEBUG_OUTPUT", file.string().c_str());
   record_.debug_output = 0;
   DebugOutput(record_, "Starting CG thread\n");
   EXPECT_TRUE(SentDiagnostics(file).empty());
@@ -112,7 +112,7 @@ TEST_F(ErrorReport, DiagnosticsFollowTheInstanceSwitch) {
   record_.debug_output = 1;
   DebugOutput(record_, "Starting CG thread\n");
   EXPECT_EQ(SentDiagnostics(file), std::vector<std::string>{"Starting CG thread\n"});
-  unsetenv("GRABLINE_DEBUG_OUTPUT");
+  ::grabline::testing::SetEnv("GRABLINE_DEBUG_OUTPUT", nullptr);
   std::filesystem::remove(file);
 }
 

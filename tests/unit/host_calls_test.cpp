@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "host_fixture.hpp"
+#include "support/test_os.hpp"
 
 namespace tarvel::testing {
 namespace {
@@ -81,12 +82,12 @@ TEST_F(HostDiagnostics, MessagesAndGlobalSwitches) {
   EXPECT_TRUE(PrintedMessages().empty());
   EXPECT_TRUE(ErrorHookCalls().empty());
 
-  setenv("TARVEL_PRINT_ERRORS", "1", 1);
+  ::grabline::testing::SetEnv("TARVEL_PRINT_ERRORS", "1");
   ::testing::internal::CaptureStderr();
   IOPrintErrorMessage("Read buffer size must be set before reading.");
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
             "Read buffer size must be set before reading.\n");
-  unsetenv("TARVEL_PRINT_ERRORS");
+  ::grabline::testing::SetEnv("TARVEL_PRINT_ERRORS", nullptr);
 
   SetTraceMemory(true);
   SetLowError(true);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host_fixture.hpp"
+#include "support/test_os.hpp"
 
 namespace tarvel::testing {
 namespace {
@@ -25,16 +26,16 @@ class PluginPath {
   explicit PluginPath(std::optional<std::string> value) {
     if (const char *old = std::getenv("TARVEL_PLUGIN_PATH")) saved_ = old;
     if (value) {
-      setenv("TARVEL_PLUGIN_PATH", value->c_str(), 1);
+      ::grabline::testing::SetEnv("TARVEL_PLUGIN_PATH", value->c_str());
     } else {
-      unsetenv("TARVEL_PLUGIN_PATH");
+      ::grabline::testing::SetEnv("TARVEL_PLUGIN_PATH", nullptr);
     }
   }
   ~PluginPath() {
     if (saved_) {
-      setenv("TARVEL_PLUGIN_PATH", saved_->c_str(), 1);
+      ::grabline::testing::SetEnv("TARVEL_PLUGIN_PATH", saved_->c_str());
     } else {
-      unsetenv("TARVEL_PLUGIN_PATH");
+      ::grabline::testing::SetEnv("TARVEL_PLUGIN_PATH", nullptr);
     }
   }
 
@@ -46,7 +47,9 @@ TEST(HostPluginLoad, MissingLibraryNamesIt) {
   PluginPath path("/nonexistent/plugins");
   std::string error;
   EXPECT_EQ(Plugin::Load("no_such_plugin", &error), nullptr);
-  EXPECT_NE(error.find("/nonexistent/plugins/libno_such_plugin.so"), std::string::npos) << error;
+  EXPECT_NE(error.find("/nonexistent/plugins/" + grabline::testing::LibraryFile("no_such_plugin")),
+            std::string::npos)
+      << error;
   EXPECT_EQ(Plugin::Load("../escape", &error), nullptr);
   EXPECT_NE(error.find("'../escape'"), std::string::npos) << error;
   EXPECT_EQ(Plugin::Load("", nullptr), nullptr);
@@ -56,7 +59,8 @@ TEST(HostPluginLoad, LibraryWithoutEntryPointBesideTheHost) {
   PluginPath path(std::nullopt);  // the directory of the host library itself
   std::string error;
   EXPECT_EQ(Plugin::Load(kHostLibrary, &error), nullptr);
-  EXPECT_NE(error.find(std::string("lib") + kHostLibrary + ".so has no FGInit"), std::string::npos)
+  EXPECT_NE(error.find(grabline::testing::LibraryFile(kHostLibrary) + " has no FGInit"),
+            std::string::npos)
       << error;
 }
 

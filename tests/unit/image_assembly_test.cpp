@@ -3,12 +3,12 @@
 #include "acq/image_assembly.hpp"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -20,6 +20,7 @@
 #include "board/records.hpp"
 #include "plugin/operations.hpp"
 #include "plugin/result_codes.hpp"
+#include "support/test_os.hpp"
 #include "tarvel_host.hpp"
 #include "unit/host_fixture.hpp"
 
@@ -201,19 +202,14 @@ TEST_F(ImageAssembly, Rgb36FirstWordGoesToImageTwo) {
 }
 
 TEST_F(ImageAssembly, FrameTimeOfTheLastDayOfALeapYearGoesIntoEveryImage) {
-  const char *saved = std::getenv("TZ");
-  const std::string old_tz = saved != nullptr ? saved : "";
-  setenv("TZ", "UTC", 1);
-  tzset();
-  MakeRing(kRgb24, 2, 2);
-  inst_.last_frame_time_ms = 1735689598765;  // 2024-12-31 23:59:58.765 UTC
-  const Terr result = Assemble(0);
-  if (saved != nullptr) {
-    setenv("TZ", old_tz.c_str(), 1);
-  } else {
-    unsetenv("TZ");
+  Terr result = FG_OK;
+  {
+    const ::grabline::testing::ScopedTimeZone utc("UTC");
+    if (!utc.applied()) GTEST_SKIP() << "the system's time zone is not UTC";
+    MakeRing(kRgb24, 2, 2);
+    inst_.last_frame_time_ms = 1735689598765;  // 2024-12-31 23:59:58.765 UTC
+    result = Assemble(0);
   }
-  tzset();
   ASSERT_EQ(result, FG_OK);
   for (int k = 0; k < 3; ++k) {
     const Timage &r = images_[k].record();
@@ -426,15 +422,15 @@ TEST_F(ImageAssemblyPrintGrab, Rgb30StackKeepsTheChannelDepth) {
 class DebugCapture {
  public:
   DebugCapture() {
-    const char *dir = std::getenv("TMPDIR");
-    path_ = std::string(dir != nullptr ? dir : "/tmp") + "/image_assembly_debug_" +
-            std::to_string(::getpid());
+    path_ = (std::filesystem::temp_directory_path() /
+             ("image_assembly_debug_" + std::to_string(::grabline::testing::ProcessId())))
+                .string();
     std::remove(path_.c_str());
-    setenv("GRABLINE_DEBUG_OUTPUT", path_.c_str(), 1);
+    ::grabline::testing::SetEnv("GRABLINE_DEBUG_OUTPUT", path_.c_str());
     bfsim::ClearLogs();
   }
   ~DebugCapture() {
-    unsetenv("GRABLINE_DEBUG_OUTPUT");
+    ::grabline::testing::SetEnv("GRABLINE_DEBUG_OUTPUT", nullptr);
     std::remove(path_.c_str());
   }
   std::string Text() const {

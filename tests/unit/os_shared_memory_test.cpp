@@ -1,12 +1,10 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <string>
 
 #include "platform/os.hpp"
+#include "support/test_os.hpp"
 
 namespace grabline::os {
 namespace {
@@ -15,16 +13,10 @@ constexpr size_t kShareSize = 468;
 
 // Names unique to this process, so that flavours tested side by side never meet.
 std::string UniqueName(const char *what) {
-  return "TarvelSharedOsTest" + std::to_string(getpid()) + what;
+  return "TarvelSharedOsTest" + std::to_string(::grabline::testing::ProcessId()) + what;
 }
 
-// Whether the POSIX object behind a section name exists.
-bool ObjectExists(const std::string &name) {
-  const int fd = shm_open(("/" + name).c_str(), O_RDONLY, 0);
-  if (fd < 0) return false;
-  close(fd);
-  return true;
-}
+using testing::SectionExists;
 
 bool AllZero(const void *view, size_t size) {
   const auto *bytes = static_cast<const unsigned char *>(view);
@@ -55,9 +47,9 @@ TEST(OsSharedMemory, TwoHandlesShareOneSectionUntilTheLastClose) {
   UnmapSharedMemory(first, a);
   UnmapSharedMemory(second, b);
   CloseSharedMemory(first);
-  EXPECT_TRUE(ObjectExists(name));  // the second handle keeps it
+  EXPECT_TRUE(SectionExists(name));  // the second handle keeps it
   CloseSharedMemory(second);
-  EXPECT_FALSE(ObjectExists(name));
+  EXPECT_FALSE(SectionExists(name));
 
   first = OpenSharedMemory(name, kShareSize, &created);
   EXPECT_TRUE(created);
@@ -85,32 +77,33 @@ TEST(OsSharedMemory, ViewKeepsTheSectionAfterItsHandleCloses) {
   EXPECT_EQ(other[10], 'v');
   UnmapSharedMemory(again, other);
   CloseSharedMemory(again);
-  EXPECT_TRUE(ObjectExists(name));
+  EXPECT_TRUE(SectionExists(name));
   UnmapSharedMemory(nullptr, view);
-  EXPECT_FALSE(ObjectExists(name));
+  EXPECT_FALSE(SectionExists(name));
 }
 
 // A section made elsewhere (another process) is opened, not replaced; one too
 // small for the caller is refused rather than mapped short.
 TEST(OsSharedMemory, OpensSectionsMadeElsewhereWhenBigEnough) {
   const std::string name = UniqueName("Foreign");
-  const int fd = shm_open(("/" + name).c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(ftruncate(fd, 100), 0);
-  ASSERT_EQ(pwrite(fd, "x", 1, 0), 1);
-  close(fd);
-
-  bool created = true;
-  EXPECT_EQ(OpenSharedMemory(name, kShareSize, &created), nullptr);
-  SharedMemory *section = OpenSharedMemory(name, 100, &created);
-  ASSERT_NE(section, nullptr);
-  EXPECT_FALSE(created);
-  auto *view = static_cast<char *>(MapSharedMemory(section));
-  EXPECT_EQ(view[0], 'x');
-  EXPECT_EQ(OpenSharedMemory(name, 101, &created), nullptr);  // also when open here
-  UnmapSharedMemory(section, view);
-  CloseSharedMemory(section);
-  EXPECT_FALSE(ObjectExists(name));
+  {
+    const testing::ForeignSection foreign(name, 100, 'x');
+    ASSERT_TRUE(foreign.made());
+    // The system's size of a section of 100 bytes.
+    const size_t granule = testing::SectionGranule();
+    const size_t held = (100 + granule - 1) / granule * granule;
+    bool created = true;
+    EXPECT_EQ(OpenSharedMemory(name, held + kShareSize, &created), nullptr);
+    SharedMemory *section = OpenSharedMemory(name, 100, &created);
+    ASSERT_NE(section, nullptr);
+    EXPECT_FALSE(created);
+    auto *view = static_cast<char *>(MapSharedMemory(section));
+    EXPECT_EQ(view[0], 'x');
+    EXPECT_EQ(OpenSharedMemory(name, held + 1, &created), nullptr);  // also when open here
+    UnmapSharedMemory(section, view);
+    CloseSharedMemory(section);
+  }
+  EXPECT_FALSE(SectionExists(name));
 }
 
 TEST(OsSharedMemory, InvalidNamesAndSizesAreRefused) {

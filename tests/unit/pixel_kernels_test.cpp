@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "acq/kernel_dispatch.hpp"
+#include "support/test_os.hpp"
 
 namespace grabline::kernels {
 namespace {
@@ -339,8 +340,8 @@ TEST(PixelKernelChoice, ForcedTableAndStoreKindAreUsedWithoutTrials) {
 TEST(PixelKernelChoice, EnvironmentForcesTheProcessDispatcher) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   for (const KernelTable *table : SupportedKernels()) {
-    setenv("GRABLINE_KERNELS", table->name, 1);
-    setenv("GRABLINE_STREAM", "always", 1);
+    ::grabline::testing::SetEnv("GRABLINE_KERNELS", table->name);
+    ::grabline::testing::SetEnv("GRABLINE_STREAM", "always");
     EXPECT_EXIT(
         {
           Frames frames(uint64_t{64} << 10);
@@ -351,8 +352,8 @@ TEST(PixelKernelChoice, EnvironmentForcesTheProcessDispatcher) {
         ::testing::ExitedWithCode(0), "")
         << table->name;
   }
-  unsetenv("GRABLINE_KERNELS");
-  unsetenv("GRABLINE_STREAM");
+  ::grabline::testing::SetEnv("GRABLINE_KERNELS", nullptr);
+  ::grabline::testing::SetEnv("GRABLINE_STREAM", nullptr);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Camera files: parsing, the values derived from them, refusals naming their
 // line, loading through the open calls, and the cameras shipped in cameras/.
+#include <algorithm>
 #include <utility>
 
 #include "sim_acq_fixture.hpp"
@@ -140,13 +141,18 @@ TEST_F(SimCameras, OpenLoadsTheFileAndKeepsWhyItFailed) {
   CiENTRY entry;
   Bd board = nullptr;
   ASSERT_EQ(CiSysBrdFind(CISYS_TYPE_R64, 0, &entry), BF_OK);
+  // Errors name the file as the board sees it, with '/' separators.
+  auto slashed = [](std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+  };
   const std::string missing = ::testing::TempDir() + "no_such.cam";
   EXPECT_EQ(CiBrdOpenCam(&entry, &board, 257, missing.c_str()), BF_ERR_NO_CAMERA);
-  EXPECT_EQ(bfsim::LastCameraError(), missing + ": cannot be read");
+  EXPECT_EQ(bfsim::LastCameraError(), slashed(missing) + ": cannot be read");
 
   const std::string bad = TempCamera("sim_bad.cam", "width=64\nheight=48\ndepth=8\nfps=3\n");
   EXPECT_EQ(CiBrdOpenCam(&entry, &board, 257, bad.c_str()), BF_ERR_NO_CAMERA);
-  EXPECT_EQ(bfsim::LastCameraError(), bad + ": line 4: unknown key 'fps'");
+  EXPECT_EQ(bfsim::LastCameraError(), slashed(bad) + ": line 4: unknown key 'fps'");
   EXPECT_FALSE(bfsim::Boards()[0].open);
 
   // The plug-in hands over paths with '\' separators.

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "sim_fixture.hpp"
+#include "support/test_os.hpp"
 
 namespace bfsim_test {
 namespace {
@@ -109,7 +110,7 @@ TEST_F(SimSystem, BoardCountAndFileSizeAreBounded) {
 TEST_F(SimSystem, ResetReadsTheFileNamedByTheEnvironment) {
   const std::string path = ::testing::TempDir() + "sim_system_env.txt";
   std::ofstream(path) << "family=Raven model=RV-ENV\n";
-  ASSERT_EQ(setenv("GRABLINE_SIM_SYSTEM", path.c_str(), 1), 0);
+  ::grabline::testing::SetEnv("GRABLINE_SIM_SYSTEM", path.c_str());
   bfsim::Reset();
   ASSERT_EQ(bfsim::Boards().size(), 1u);
   EXPECT_EQ(bfsim::Boards()[0].model, "RV-ENV");
@@ -120,10 +121,10 @@ TEST_F(SimSystem, ResetReadsTheFileNamedByTheEnvironment) {
   EXPECT_TRUE(bfsim::Boards().empty());
   EXPECT_EQ(bfsim::SystemError(), "system file " + path + ": line 2: no model");
 
-  ASSERT_EQ(setenv("GRABLINE_SIM_SYSTEM", (path + ".missing").c_str(), 1), 0);
+  ::grabline::testing::SetEnv("GRABLINE_SIM_SYSTEM", (path + ".missing").c_str());
   bfsim::Reset();
   EXPECT_EQ(bfsim::SystemError(), "system file " + path + ".missing: cannot be read");
-  unsetenv("GRABLINE_SIM_SYSTEM");
+  ::grabline::testing::SetEnv("GRABLINE_SIM_SYSTEM", nullptr);
   bfsim::Reset();
   EXPECT_EQ(bfsim::Boards().size(), 1u);
 }

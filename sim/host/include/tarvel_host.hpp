@@ -170,7 +170,7 @@ class Instance;
 
 class Plugin {
  public:
-  // Loads the plug-in `name` (e.g. "grablinexl") with dlopen, from the
+  // Loads the plug-in `name` (e.g. "grablinexl") with the system's loader, from the
   // directory in TARVEL_PLUGIN_PATH or beside the host library, and calls its
   // FGInit. Returns null and fills `error` when that fails.
   static std::unique_ptr<Plugin> Load(std::string_view name, std::string *error = nullptr);

@@ -3,11 +3,9 @@
 // due by then, one by one, as a board's DMA would have delivered them.
 #include "model/clock.hpp"
 
-#include <sched.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <algorithm>
+
+#include "model/prompt_wakeups.hpp"
 
 namespace bfsim::model {
 namespace {
@@ -19,33 +17,13 @@ uint64_t Nanoseconds(SteadyClock::time_point at) {
       std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count());
 }
 
-// The kernel's sched_attr in its first version.
-struct SchedAttr {
-  uint32_t size;
-  uint32_t policy;
-  uint64_t flags;
-  int32_t nice;
-  uint32_t priority;
-  uint64_t runtime;
-  uint64_t deadline;
-  uint64_t period;
+// Held by the clock thread while it runs.
+struct PromptWakeUpsWhileRunning {
+  PromptWakeUpsWhileRunning() { AskForPromptWakeUps(); }
+  ~PromptWakeUpsWhileRunning() { EndPromptWakeUps(); }
+  PromptWakeUpsWhileRunning(const PromptWakeUpsWhileRunning &) = delete;
+  PromptWakeUpsWhileRunning &operator=(const PromptWakeUpsWhileRunning &) = delete;
 };
-
-// A camera does not wait for the machine: the clock thread asks for a short
-// scheduler slice (no privilege needed, its share stays the same), so that on
-// a busy machine its wake-ups come on time rather than a default slice late.
-// Where the kernel has no such slices the request is ignored.
-void AskForPromptWakeUps() {
-#if defined(SYS_sched_getattr) && defined(SYS_sched_setattr)
-  SchedAttr attr{};
-  if (syscall(SYS_sched_getattr, 0, &attr, sizeof attr, 0) != 0) return;
-  if (attr.policy != SCHED_OTHER && attr.policy != SCHED_BATCH) return;
-  attr.size = sizeof attr;
-  attr.flags &= 1;         // reset-on-fork, the only flag of the first version to keep
-  attr.runtime = 100'000;  // ns
-  syscall(SYS_sched_setattr, 0, &attr, 0);
-#endif
-}
 
 }  // namespace
 
@@ -79,7 +57,7 @@ void FrameClock::Pause() {
 }
 
 void FrameClock::Loop() {
-  AskForPromptWakeUps();
+  const PromptWakeUpsWhileRunning prompt;
   std::unique_lock lock(mutex_);
   while (!stop_) {
     if (!running_) {

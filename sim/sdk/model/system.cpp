@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "model/acquisition.hpp"
+#include "model/process_end.hpp"
 #include "model/registers.hpp"
 #include "model/system_file.hpp"
 
@@ -57,6 +58,11 @@ System::System() {
 }
 
 System::~System() {
+  // The clocks' threads are gone, one perhaps while it held the lock.
+  if (ThreadsStoppedByProcessEnd()) {
+    for (std::unique_ptr<FrameClock> &clock : clocks_) static_cast<void>(clock.release());
+    return;
+  }
   Clocks retired;
   std::lock_guard lock(mutex_);
   retired.swap(clocks_);
