@@ -7,7 +7,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/subprocess.hpp"
@@ -15,6 +18,17 @@
 namespace grabline::testing {
 
 // Interfaces in the tool's order; each test executable runs its own build's binary.
+// The tool's JSON summary: one object whose members are all scalars; null
+// for anything else.
+inline std::optional<nlohmann::json> ParseJsonObject(std::string_view text) {
+  nlohmann::json json = nlohmann::json::parse(text, nullptr, false);
+  if (json.is_discarded() || !json.is_object()) return std::nullopt;
+  for (const auto &member : json.items()) {
+    if (member.value().is_structured()) return std::nullopt;
+  }
+  return json;
+}
+
 inline const std::vector<std::string> kInterfaces = {"grablinexl", "grabline", "pargrabline"};
 
 class ToolCliTest : public ::testing::Test {

@@ -2,8 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
-
-#include "json_writer.hpp"
+#include <nlohmann/json.hpp>
 
 namespace grabline::tool {
 namespace {
@@ -52,56 +51,41 @@ std::string SummaryText(const GrabSummary &s) {
 
 std::string SummaryJson(const GrabSummary &s) {
   const GrabCounts &c = s.counts;
-  JsonWriter json;
-  json.BeginObject();
-  json.Key("ok").Bool(s.error.empty());
-  json.Key("interface").String(s.interface);
-  json.Key("device").String(s.device);
-  json.Key("camera").String(s.camera);
-  json.Key("mode").String(s.mode);
-  json.Key("trigger").String(s.trigger);
-  json.Key("pulses");
-  if (s.pulses) {
-    json.Uint(*s.pulses);
-  } else {
-    json.Null();
-  }
-  json.Key("frames").Uint(c.frames);
-  json.Key("frames_asked");
-  if (s.frames_asked > 0) {
-    json.Uint(s.frames_asked);
-  } else {
-    json.Null();
-  }
-  json.Key("seconds").Double(Rounded(s.seconds, 1e3));
-  json.Key("fps").Double(Rounded(PerSecond(double(c.frames), s.seconds), 1e2));
-  json.Key("mb_per_s").Double(Rounded(PerSecond(double(c.bytes), s.seconds) / 1e6, 1e2));
-  json.Key("bytes").Uint(c.bytes);
-  json.Key("dropped").Uint(c.dropped);
-  json.Key("timeouts").Uint(c.timeouts);
-  json.Key("errors").Uint(c.errors);
-  json.Key("saved").Uint(c.saved);
-  json.Key("width").Int(s.width);
-  json.Key("height").Int(s.height);
-  json.Key("channels").Int(s.channels);
-  json.Key("bits").Int(s.bits);
-  json.Key("out").String(s.out_dir);
-  json.Key("contact_sheet");
-  if (s.contact_sheet.empty()) {
-    json.Null();
-  } else {
-    json.String(s.contact_sheet);
-  }
-  json.Key("first_frame_time").String(s.first_time);
-  json.Key("last_frame_time").String(s.last_time);
-  json.Key("error");
-  if (s.error.empty()) {
-    json.Null();
-  } else {
-    json.String(s.error);
-  }
-  json.EndObject();
-  return json.text();
+  // Keys in the order people read them; absent figures are null.
+  using Json = nlohmann::ordered_json;
+  const auto text_or_null = [](const std::string &text) {
+    return text.empty() ? Json() : Json(text);
+  };
+  Json json;
+  json["ok"] = s.error.empty();
+  json["interface"] = s.interface;
+  json["device"] = s.device;
+  json["camera"] = s.camera;
+  json["mode"] = s.mode;
+  json["trigger"] = s.trigger;
+  json["pulses"] = s.pulses ? Json(*s.pulses) : Json();
+  json["frames"] = c.frames;
+  json["frames_asked"] = s.frames_asked > 0 ? Json(s.frames_asked) : Json();
+  json["seconds"] = Rounded(s.seconds, 1e3);
+  json["fps"] = Rounded(PerSecond(double(c.frames), s.seconds), 1e2);
+  json["mb_per_s"] = Rounded(PerSecond(double(c.bytes), s.seconds) / 1e6, 1e2);
+  json["bytes"] = c.bytes;
+  json["dropped"] = c.dropped;
+  json["timeouts"] = c.timeouts;
+  json["errors"] = c.errors;
+  json["saved"] = c.saved;
+  json["width"] = s.width;
+  json["height"] = s.height;
+  json["channels"] = s.channels;
+  json["bits"] = s.bits;
+  json["out"] = s.out_dir;
+  json["contact_sheet"] = text_or_null(s.contact_sheet);
+  json["first_frame_time"] = s.first_time;
+  json["last_frame_time"] = s.last_time;
+  json["error"] = text_or_null(s.error);
+  // Whatever the plug-in or the user gave comes out as valid JSON: bytes
+  // that are not UTF-8 become U+FFFD; non-finite numbers become null.
+  return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 }  // namespace grabline::tool
