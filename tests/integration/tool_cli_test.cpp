@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "grabline/camera_files.hpp"
 #include "platform/build_profile.hpp"
 #include "support/tool_cli_fixture.hpp"
 
@@ -95,8 +96,8 @@ TEST_F(ToolCli, ListShowsTheDefaultSystem) {
       << result.out;
   EXPECT_NE(result.out.find("device 'default' opens R64:0 with " GRABLINE_TOOL_INTERFACE "\n"),
             std::string::npos);
-  EXPECT_NE(result.out.find("camera files:\n  " GRABLINE_SOURCE_DIR
-                            "/cameras (camera files directory):\n"),
+  EXPECT_NE(result.out.find("camera files:\n  " + tool::ShownPath(GRABLINE_SOURCE_DIR "/cameras") +
+                            " (camera files directory):\n"),
             std::string::npos);
   EXPECT_NE(result.out.find("\n    gray8.cam\n"), std::string::npos) << result.out;
 }
@@ -145,8 +146,10 @@ TEST_F(ToolCli, AMissingCameraFileNamesTheCode) {
       Own("grab", {"--camera", "no_such_camera.cam", "--frames", "1", "--out", Path("out")});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err.find("open: FG_ERR_BOARD (5312)\n"), 0u) << result.err;
+  // The tool runs in this process's working directory.
   EXPECT_NE(result.err.find("camera file 'no_such_camera.cam' not found (looked in the working "
-                            "directory and " GRABLINE_SOURCE_DIR "/cameras)"),
+                            "directory and " +
+                            tool::ShownPath(GRABLINE_SOURCE_DIR "/cameras") + ")"),
             std::string::npos)
       << result.err;
   EXPECT_TRUE(result.out.empty());

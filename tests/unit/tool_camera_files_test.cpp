@@ -36,6 +36,19 @@ TEST_F(ToolCameraFiles, DirectoryFromTheEnvironmentOrBuiltIn) {
   EXPECT_EQ(CamerasDirectory("/mine", "/src/cameras"), "/mine");
 }
 
+TEST_F(ToolCameraFiles, PathsAreShownRelativeToTheWorkingDirectoryWhenInsideIt) {
+  const fs::path before = fs::current_path();
+  fs::current_path(dir_);
+  EXPECT_EQ(ShownPath((dir_ / "sub").string()), "sub");
+  EXPECT_EQ(ShownPath((dir_ / "sub" / ".." / "sub").string()), "sub");
+  EXPECT_EQ(ShownPath(dir_.string()), ".");
+  EXPECT_EQ(ShownPath("/elsewhere/cameras"), "/elsewhere/cameras");
+  EXPECT_EQ(ShownPath((dir_.parent_path() / "other").string()),
+            (dir_.parent_path() / "other").string());
+  EXPECT_EQ(ShownPath("cams"), "cams");
+  fs::current_path(before);
+}
+
 TEST_F(ToolCameraFiles, NamesResolveAgainstTheCamerasDirectory) {
   const std::string dir = dir_.string();
   EXPECT_EQ(ResolveCameraFile("default", dir), "default");

@@ -37,6 +37,15 @@ std::string CamerasDirectory(const char *env_value, std::string_view built_in) {
   return std::string(built_in);
 }
 
+std::string ShownPath(const std::string &path) {
+  std::error_code ec;
+  const fs::path here = fs::current_path(ec);
+  if (ec || !fs::path(path).is_absolute()) return path;
+  const fs::path relative = fs::path(path).lexically_normal().lexically_relative(here);
+  if (relative.empty() || *relative.begin() == "..") return path;
+  return relative.string();
+}
+
 std::string ResolveCameraFile(std::string_view given, const std::string &cameras_dir) {
   const std::string path(given);
   if (given == "default" || given.empty()) return path;

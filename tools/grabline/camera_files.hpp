@@ -18,6 +18,10 @@ std::string CamerasDirectory(const char *env_value, std::string_view built_in);
 // for the plug-in to refuse.
 std::string ResolveCameraFile(std::string_view given, const std::string &cameras_dir);
 
+// `path` as the user would type it from the working directory: relative when
+// it lies inside it ("cameras"), else as it is.
+std::string ShownPath(const std::string &path);
+
 // Names of the regular files in `dir`, sorted. With `extensions` (without the dot,
 // any letter case) only files ending in one of them; without, every file except
 // hidden ones and README files. False with a message when `dir` cannot be read.

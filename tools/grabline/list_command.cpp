@@ -154,7 +154,7 @@ int RunList(const Options &options, const ToolContext &context) {
   if (boards.empty()) std::printf("  none\n");
   if (!boards.empty()) PrintBoards(boards, *FindInterface(options.interface));
   std::printf("camera files:\n");
-  PrintCameraFiles(context.cameras_dir, {}, "camera files directory");
+  PrintCameraFiles(ShownPath(context.cameras_dir), {}, "camera files directory");
   PrintQueriedCameraFiles(options.interface);
   if (!system_error.empty()) {
     std::fprintf(stderr, "list: %s\n", Printable(system_error).c_str());

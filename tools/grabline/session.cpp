@@ -32,7 +32,7 @@ void PrintOpenHints(const tarvel::Plugin::OpenParams &params, const std::string 
     if (!std::filesystem::exists(params.camera_type, ec)) {
       std::fprintf(stderr,
                    "  camera file '%s' not found (looked in the working directory and %s)\n",
-                   Printable(params.camera_type).c_str(), Printable(cameras_dir).c_str());
+                   Printable(params.camera_type).c_str(), Printable(ShownPath(cameras_dir)).c_str());
     }
   }
 }
