@@ -23,7 +23,7 @@ inline constexpr int kSanitizerThreads = 0;
 #endif
 
 // Waits (bounded) until no more than `baseline` threads run: a thread reports
-// its end before the kernel has reaped it.
+// its end before the system has reaped it.
 inline bool ThreadsBackTo(int baseline) {
   for (int i = 0; i < 1000 && ProcessThreads() > baseline + kSanitizerThreads; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
