@@ -3,7 +3,6 @@
 // so these tests check the host's side whatever the plug-in's state.
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string>
 
 #include "host_fixture.hpp"
@@ -20,31 +19,10 @@ constexpr const char *kHostLibrary = "tarvelxl";
 constexpr const char *kHostLibrary = "tarvel";
 #endif
 
-// Sets or unsets TARVEL_PLUGIN_PATH for one scope.
-class PluginPath {
- public:
-  explicit PluginPath(std::optional<std::string> value) {
-    if (const char *old = std::getenv("TARVEL_PLUGIN_PATH")) saved_ = old;
-    if (value) {
-      ::grabline::testing::SetEnv("TARVEL_PLUGIN_PATH", value->c_str());
-    } else {
-      ::grabline::testing::SetEnv("TARVEL_PLUGIN_PATH", nullptr);
-    }
-  }
-  ~PluginPath() {
-    if (saved_) {
-      ::grabline::testing::SetEnv("TARVEL_PLUGIN_PATH", saved_->c_str());
-    } else {
-      ::grabline::testing::SetEnv("TARVEL_PLUGIN_PATH", nullptr);
-    }
-  }
-
- private:
-  std::optional<std::string> saved_;
-};
+using grabline::testing::ScopedEnv;
 
 TEST(HostPluginLoad, MissingLibraryNamesIt) {
-  PluginPath path("/nonexistent/plugins");
+  ScopedEnv path("TARVEL_PLUGIN_PATH", "/nonexistent/plugins");
   std::string error;
   EXPECT_EQ(Plugin::Load("no_such_plugin", &error), nullptr);
   EXPECT_NE(error.find("/nonexistent/plugins/" + grabline::testing::LibraryFile("no_such_plugin")),
@@ -56,7 +34,7 @@ TEST(HostPluginLoad, MissingLibraryNamesIt) {
 }
 
 TEST(HostPluginLoad, LibraryWithoutEntryPointBesideTheHost) {
-  PluginPath path(std::nullopt);  // the directory of the host library itself
+  ScopedEnv path("TARVEL_PLUGIN_PATH", nullptr);  // the directory of the host library itself
   std::string error;
   EXPECT_EQ(Plugin::Load(kHostLibrary, &error), nullptr);
   EXPECT_NE(error.find(grabline::testing::LibraryFile(kHostLibrary) + " has no FGInit"),
