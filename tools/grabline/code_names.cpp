@@ -34,11 +34,16 @@ const char *HostCodeName(int32_t code) {
 
 }  // namespace
 
-std::string CodeText(int32_t code, int32_t ok_code) {
+std::string CodeName(int32_t code, int32_t ok_code) {
   const char *name = ResultCodeName(code, ok_code);
   if (name == nullptr) name = HostCodeName(code);
-  if (name == nullptr) return "code " + std::to_string(code);
-  return std::string(name) + " (" + std::to_string(code) + ")";
+  return name != nullptr ? name : "";
+}
+
+std::string CodeText(int32_t code, int32_t ok_code) {
+  const std::string name = CodeName(code, ok_code);
+  if (name.empty()) return "code " + std::to_string(code);
+  return name + " (" + std::to_string(code) + ")";
 }
 
 }  // namespace grabline::tool

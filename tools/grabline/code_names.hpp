@@ -14,5 +14,7 @@ inline constexpr int32_t kCodeSerialNotCl = 5252;
 // The name of a plug-in or host code and the number; codes without a name print as
 // "code N". Success differs between the host builds, so the caller passes it.
 std::string CodeText(int32_t code, int32_t ok_code);
+// The name alone ("FG_ERR_BOARD_OPEN"), "" for a code without one.
+std::string CodeName(int32_t code, int32_t ok_code);
 
 }  // namespace grabline::tool

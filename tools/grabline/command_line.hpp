@@ -10,7 +10,7 @@
 
 namespace grabline::tool {
 
-enum class Command { kNone, kGrab, kList, kParam, kInfo, kSerial };
+enum class Command { kNone, kGrab, kList, kParam, kInfo, kSerial, kView };
 
 struct OptionUse {
   std::string name;  // without the leading "--"

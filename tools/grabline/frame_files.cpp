@@ -66,6 +66,32 @@ bool WriteFramePng(const std::string &path, const std::vector<tarvel::Image> &im
   return tarvel::WritePng(path, channels, error);
 }
 
+bool WritePlanesPng(const std::string &path, const std::vector<PlaneView> &planes,
+                    std::string *error) {
+  if (planes.size() != 1 && planes.size() != 3) {
+    *error = "cannot show " + std::to_string(planes.size()) + " planes as PNG";
+    return false;
+  }
+  std::vector<std::vector<uint16_t>> reduced;
+  reduced.reserve(planes.size());
+  std::vector<tarvel::Image> images;
+  for (const PlaneView &plane : planes) {
+    void *data = const_cast<void *>(plane.data);
+    if (plane.bytes_per_sample == 1) {
+      images.push_back(Borrowed(BYTE_IMAGE, plane.width, plane.height, data, 8));
+    } else if (plane.bytes_per_sample == 2) {
+      images.push_back(
+          Borrowed(UINT2_IMAGE, plane.width, plane.height, data, plane.significant_bits));
+    } else {
+      reduced.push_back(To16Bit(plane));
+      images.push_back(Borrowed(UINT2_IMAGE, plane.width, plane.height, reduced.back().data(), 16));
+    }
+  }
+  std::vector<const tarvel::Image *> channels;
+  for (const tarvel::Image &image : images) channels.push_back(&image);
+  return tarvel::WritePng(path, channels, error);
+}
+
 bool WriteSheetPng(const std::string &path, const SheetImage &sheet, std::string *error) {
   std::vector<tarvel::Image> planes;
   for (const std::vector<uint8_t> &plane : sheet.planes) {

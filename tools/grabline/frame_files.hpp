@@ -21,6 +21,10 @@ std::vector<PlaneView> FramePlanes(const std::vector<tarvel::Image> &images, int
 // One grabbed frame as a PNG: 8 or 16 bits as delivered; deeper gray as its top 16 bits.
 bool WriteFramePng(const std::string &path, const std::vector<tarvel::Image> &images, int depth,
                    std::string *error);
+// Planes kept apart from the plug-in's images (gray, or red, green, blue), written the
+// same way.
+bool WritePlanesPng(const std::string &path, const std::vector<PlaneView> &planes,
+                    std::string *error);
 bool WriteSheetPng(const std::string &path, const SheetImage &sheet, std::string *error);
 
 }  // namespace grabline::tool

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -64,19 +63,6 @@ const char *ModeName(GrabMode mode) {
 
 // Continuous grabbing starts with a ring this large unless --buffers says otherwise.
 constexpr int32_t kContinuousBuffers = 8;
-
-bool SetsParam(const Options &options, std::string_view name) {
-  for (const ParamOp &op : options.ops) {
-    if (op.name.size() == name.size() &&
-        std::equal(name.begin(), name.end(), op.name.begin(), [](char a, char b) {
-          return std::tolower(static_cast<unsigned char>(a)) ==
-                 std::tolower(static_cast<unsigned char>(b));
-        })) {
-      return true;
-    }
-  }
-  return false;
-}
 
 // The parameters the options ask for, in a fixed order before the first grab: ring,
 // time-out, volatile, the defaults of continuous grabbing, every --set in the order

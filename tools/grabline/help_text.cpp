@@ -163,6 +163,7 @@ std::string HelpText(Command command, std::string_view cameras_dir) {
       return std::string(kInfo);
     case Command::kSerial:
       return std::string(kSerial) + std::string(kOpenOptions);
+    case Command::kView:
     case Command::kNone:
       break;
   }

@@ -75,6 +75,11 @@ struct Options {
 
   // param
   bool list_params = false;
+
+  // view
+  int32_t http_port = 8080;  // 0: the system picks a free port
+  std::string listen = "127.0.0.1";
+  bool open_browser = true;
 };
 
 // Frames grabbed when neither --frames nor --duration is given.

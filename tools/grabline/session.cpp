@@ -1,5 +1,7 @@
 #include "session.hpp"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 
@@ -30,9 +32,9 @@ void PrintOpenHints(const tarvel::Plugin::OpenParams &params, const std::string 
   if (params.camera_type != "default") {
     std::error_code ec;
     if (!std::filesystem::exists(params.camera_type, ec)) {
-      std::fprintf(stderr,
-                   "  camera file '%s' not found (looked in the working directory and %s)\n",
-                   Printable(params.camera_type).c_str(), Printable(ShownPath(cameras_dir)).c_str());
+      std::fprintf(
+          stderr, "  camera file '%s' not found (looked in the working directory and %s)\n",
+          Printable(params.camera_type).c_str(), Printable(ShownPath(cameras_dir)).c_str());
     }
   }
 }
@@ -40,6 +42,7 @@ void PrintOpenHints(const tarvel::Plugin::OpenParams &params, const std::string 
 }  // namespace
 
 std::string CodeText(Terr code) { return CodeText(code, T_MSG_OK); }
+std::string CodeName(Terr code) { return CodeName(code, T_MSG_OK); }
 
 std::unique_ptr<tarvel::Plugin> LoadPlugin(const std::string &interface) {
   std::string error;
@@ -82,8 +85,8 @@ void StartOperation() { tarvel::ClearLogs(); }
 
 const std::string &LastFailure() { return last_failure; }
 
-void ReportFailure(std::string_view what, Terr code) {
-  Record(Printable(what) + ": " + CodeText(code));
+std::vector<std::string> FailureLines(std::string_view what, Terr code) {
+  std::vector<std::string> lines = {Printable(what) + ": " + CodeText(code)};
   const std::vector<std::string> messages = tarvel::PrintedMessages();
   const size_t first =
       messages.size() > kMaxReportedMessages ? messages.size() - kMaxReportedMessages : 0;
@@ -91,8 +94,16 @@ void ReportFailure(std::string_view what, Terr code) {
     // The plug-in's texts may end in a line break of their own.
     std::string_view text = messages[i];
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-    std::fprintf(stderr, "  plug-in: %s\n", Printable(text).c_str());
+    lines.push_back("  plug-in: " + Printable(text));
   }
+  return lines;
+}
+
+void ReportFailure(std::string_view what, Terr code) {
+  std::vector<std::string> lines = FailureLines(what, code);
+  for (size_t i = 1; i < lines.size(); ++i) lines[0] += "\n" + lines[i];
+  std::fprintf(stderr, "%s\n", lines[0].c_str());
+  last_failure = Printable(what) + ": " + CodeText(code);
 }
 
 bool SetParam(tarvel::Instance &instance, const std::string &name,
@@ -114,6 +125,19 @@ bool GetParam(tarvel::Instance &instance, const std::string &name,
   }
   *values = FromHost(host_values);
   return true;
+}
+
+bool SetsParam(const Options &options, std::string_view name) {
+  for (const ParamOp &op : options.ops) {
+    if (op.name.size() == name.size() &&
+        std::equal(name.begin(), name.end(), op.name.begin(), [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) ==
+                 std::tolower(static_cast<unsigned char>(b));
+        })) {
+      return true;
+    }
+  }
+  return false;
 }
 
 std::vector<tarvel::Value> ToHost(const std::vector<ParamValue> &values) {

@@ -16,6 +16,7 @@ namespace grabline::tool {
 
 inline bool Succeeded(Terr code) { return code == T_MSG_OK; }
 std::string CodeText(Terr code);
+std::string CodeName(Terr code);
 
 // Loads the plug-in; prints why not and returns null when that fails.
 std::unique_ptr<tarvel::Plugin> LoadPlugin(const std::string &interface);
@@ -31,6 +32,8 @@ std::unique_ptr<tarvel::Instance> OpenInstance(tarvel::Plugin &plugin, const Ope
 void StartOperation();
 // Prints "WHAT: CODE" and the plug-in's own messages since StartOperation().
 void ReportFailure(std::string_view what, Terr code);
+// The lines ReportFailure prints, for a report that goes elsewhere.
+std::vector<std::string> FailureLines(std::string_view what, Terr code);
 // The first line of the last failure this file reported ("open: FG_ERR_BOARD (5312)"),
 // for summaries that carry the error.
 const std::string &LastFailure();
@@ -39,6 +42,10 @@ const std::string &LastFailure();
 bool SetParam(tarvel::Instance &instance, const std::string &name,
               const std::vector<ParamValue> &values);
 bool GetParam(tarvel::Instance &instance, const std::string &name, std::vector<ParamValue> *values);
+
+// Whether a --set names `name` (names are matched without regard to case, as the
+// plug-in matches them).
+bool SetsParam(const Options &options, std::string_view name);
 
 std::vector<tarvel::Value> ToHost(const std::vector<ParamValue> &values);
 std::vector<ParamValue> FromHost(const std::vector<tarvel::Value> &values);
