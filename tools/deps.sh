@@ -2,7 +2,12 @@
 # Installs the Debian packages the build needs, when they are missing.
 # `tools/deps.sh win` adds what the Windows build and its tests need.
 set -euo pipefail
-need=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev pkg-config nlohmann-json3-dev)
+need=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev pkg-config nlohmann-json3-dev
+      # The live view: HTTP, JPEG, and the browser its test drives.
+      libcpp-httplib-dev libturbojpeg0-dev chromium)
+# Node may come from elsewhere than Debian; Debian's is recent enough.
+command -v node >/dev/null 2>&1 || need+=(nodejs)
+command -v npm >/dev/null 2>&1 || need+=(npm)
 for group in "$@"; do
   case "$group" in
     # The cross compiler with the POSIX thread model, GoogleTest's sources to
@@ -21,4 +26,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# The browser test's one package, at the version the lock file pins.
+if [ $# -eq 0 ]; then
+  "$(dirname "$0")/../tests/browser/install.sh"
 fi

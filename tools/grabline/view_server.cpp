@@ -1,6 +1,7 @@
 #include "view_server.hpp"
 
 #include <httplib.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -213,6 +214,12 @@ std::shared_ptr<const EncodedFrame> ViewServer::Encoded(std::optional<uint64_t> 
 
 void ViewServer::Route() {
   httplib::Server &server = *server_;
+  // The library's default lets a second program bind the same port (SO_REUSEPORT),
+  // and the two would share the requests; the port must be this view's alone.
+  server.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+  });
   server.set_payload_max_length(kMaxBody);
   // A page left open keeps its connection; stopping should not wait long for it.
   server.set_keep_alive_timeout(1);
