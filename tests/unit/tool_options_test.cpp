@@ -65,7 +65,8 @@ TEST(ToolCommandLine, CommandsHelpAndOptionForms) {
 }
 
 TEST(ToolCommandLine, ShapeErrors) {
-  EXPECT_EQ(Error({"snap"}), "unknown command 'snap' (commands: grab, list, param, info, serial)");
+  EXPECT_EQ(Error({"snap"}),
+            "unknown command 'snap' (commands: grab, list, param, info, serial, view)");
   EXPECT_EQ(Error({"grab", "--frame", "3"}), "unknown option '--frame' for 'grab'");
   EXPECT_EQ(Error({"--frames", "3", "grab"}), "unknown option '--frames'");
   EXPECT_EQ(Error({"list", "--device", "R64:0"}), "unknown option '--device' for 'list'");
@@ -83,7 +84,7 @@ TEST(ToolCommandLine, ShapeErrors) {
   EXPECT_EQ(Error({"grab", "list"}), "unexpected argument 'list'");
 }
 
-TEST(ToolOptions, GrabDefaultsAndValues) {
+TEST(ToolOptions, DefaultsAndValues) {
   Options defaults = Built({"grab"});
   EXPECT_EQ(defaults.interface, "grablinexl");
   EXPECT_EQ(defaults.mode, GrabMode::kSnap);
@@ -115,6 +116,20 @@ TEST(ToolOptions, GrabDefaultsAndValues) {
   EXPECT_TRUE(o.json);
   EXPECT_EQ(o.max_age_ms, 50);
   EXPECT_EQ(Built({"grab", "--mode", "continuous"}).mode, GrabMode::kContinuous);
+
+  // On view --port is the HTTP port; the camera's is --camera-port.
+  Options view = Built({"view"});
+  EXPECT_EQ(view.http_port, 8080);
+  EXPECT_EQ(view.listen, "127.0.0.1");
+  EXPECT_TRUE(view.open_browser);
+  EXPECT_FALSE(view.open.port);
+  view = Built({"view", "--port", "0", "--camera-port", "1", "--listen", "0.0.0.0", "--no-open",
+                "--set", "a=1"});
+  EXPECT_EQ(view.http_port, 0);
+  EXPECT_EQ(*view.open.port, 1);
+  EXPECT_EQ(view.listen, "0.0.0.0");
+  EXPECT_FALSE(view.open_browser);
+  EXPECT_EQ(view.ops.size(), 1u);
 }
 
 TEST(ToolOptions, SetsAndGetsKeepTheirOrder) {
@@ -139,6 +154,10 @@ TEST(ToolOptions, EveryBadValueNamesItsOption) {
             "--timeout: '2147483648' is out of range (0 to 2147483647)");
   EXPECT_EQ(Error({"grab", "--buffers", "1"}), "--buffers: '1' is out of range (2 to 65535)");
   EXPECT_EQ(Error({"grab", "--port", "-1"}), "--port: '-1' is out of range (0 to 2147483647)");
+  EXPECT_EQ(Error({"view", "--camera-port", "-1"}),
+            "--camera-port: '-1' is out of range (0 to 2147483647)");
+  EXPECT_EQ(Error({"view", "--port", "65536"}), "--port: '65536' is out of range (0 to 65535)");
+  EXPECT_EQ(Error({"view", "--listen", ""}), "--listen: empty");
   EXPECT_EQ(Error({"grab", "--bits", "65"}),
             "--bits: '65' is out of range (1 to 64); or -1 for the camera's depth");
   EXPECT_EQ(Error({"grab", "--bits", "x"}),

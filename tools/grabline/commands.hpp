@@ -23,5 +23,6 @@ int RunParam(const Options &options, const ToolContext &context);
 int RunParamList(const Options &options, const ToolContext &context);
 int RunInfo(const Options &options, const ToolContext &context);
 int RunSerial(const Options &options, const ToolContext &context);
+int RunView(const Options &options, const ToolContext &context);
 
 }  // namespace grabline::tool

@@ -13,6 +13,7 @@ commands:
   param    set and read parameters on one open instance
   info     what the plug-in's information queries answer
   serial   send commands to the camera over its serial port and print its answers
+  view     grab continuously and serve a live view with controls over HTTP
   grabline help COMMAND, or grabline COMMAND --help: the options of a command
 )";
 
@@ -95,6 +96,17 @@ ended by CR (do_comm_write) and prints the camera's answer (serial_message, one
 line, CR and LF removed). With --interactive, further commands come from standard
 input line by line until end of input (Ctrl-D); a failing command is reported and
 the console goes on. Bytes outside printable ASCII are shown as \xNN.
+)";
+
+const std::string_view kViewHead =
+    R"(usage: grabline view [--device NAME] [--camera FILE] [--camera-port N] [--color gray|rgb]
+                     [--bits N] [--set NAME=VALUE]... [--port N] [--listen ADDR]
+                     [--no-open]
+
+Opens one instance like grab, grabs continuously (a snap per frame for triggered camera
+files) and serves a live view with controls at http://ADDR:PORT/; the address is
+printed on start. Ctrl-C stops it: the instance is closed and the summary printed as
+grab prints it.
 )";
 
 }  // namespace grabline::tool::help

@@ -20,5 +20,6 @@ extern const std::string_view kParamHead;
 extern const std::string_view kParamTail;
 extern const std::string_view kInfoHead;
 extern const std::string_view kSerialHead;
+extern const std::string_view kViewHead;
 
 }  // namespace grabline::tool::help

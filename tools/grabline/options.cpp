@@ -17,6 +17,8 @@ constexpr int64_t kInt32Max = 2147483647;
 constexpr int64_t kMaxFrames = 1000000000;
 constexpr double kMaxDuration = 1000000;
 constexpr size_t kMaxPathText = 4096;
+// A host name or an address to listen on; host names end at 253 bytes.
+constexpr size_t kMaxAddressText = 253;
 
 std::string Quoted(std::string_view text) { return "'" + Printable(text, 64) + "'"; }
 
@@ -127,7 +129,8 @@ void StoreBaud(const OptionUse &use, Options *options) {
   options->baud = static_cast<int32_t>(rate);
 }
 
-void DeclareOpenOptions(OptionDeclarer &declare) {
+// `port_name`: the option that names the camera port.
+void DeclareOpenOptions(OptionDeclarer &declare, std::string_view port_name) {
   declare.Group("open options");
   declare.Value("device", "NAME",
                 "default (the first board), R64:0, RoadRunner:1, Raven:0, GN2:0 or "
@@ -137,7 +140,7 @@ void DeclareOpenOptions(OptionDeclarer &declare) {
                 "camera file, or default (the board's own); a name without '/' that is not in "
                 "the working directory is looked for in the camera files directory",
                 [](const OptionUse &use, Options *o) { o->open.camera = Text(use, kMaxOpenText); });
-  declare.Value("port", "N", "camera port (default 0)",
+  declare.Value(port_name, "N", "camera port (default 0)",
                 [](const OptionUse &use, Options *o) { o->open.port = Int32(use, 0, kInt32Max); });
   declare.Value("color", "gray|rgb", "colour space (default gray)",
                 [](const OptionUse &use, Options *o) {
@@ -148,7 +151,7 @@ void DeclareOpenOptions(OptionDeclarer &declare) {
 }
 
 void DeclareGrabOptions(OptionDeclarer &declare) {
-  DeclareOpenOptions(declare);
+  DeclareOpenOptions(declare, "port");
   declare.Group("grab options");
   declare.Value(
       "mode", "MODE",
@@ -206,7 +209,7 @@ void DeclareGrabOptions(OptionDeclarer &declare) {
 }
 
 void DeclareParamOptions(OptionDeclarer &declare) {
-  DeclareOpenOptions(declare);
+  DeclareOpenOptions(declare, "port");
   declare.Group("param options");
   declare.Repeated("set", "NAME=VALUE", "set a parameter (values below); repeatable", StoreParamOp);
   declare.Repeated("get", "NAME", "read a parameter and print NAME = VALUE; repeatable",
@@ -214,7 +217,7 @@ void DeclareParamOptions(OptionDeclarer &declare) {
 }
 
 void DeclareSerialOptions(OptionDeclarer &declare) {
-  DeclareOpenOptions(declare);
+  DeclareOpenOptions(declare, "port");
   declare.Group("serial options");
   declare.Value("baud", "N",
                 "line speed: 9600, 19200, 38400, 57600, 115200 or 230400 (serial_baudrate); "
@@ -230,6 +233,22 @@ void DeclareSerialOptions(OptionDeclarer &declare) {
                 });
   declare.Flag("interactive", "read commands from standard input after those given",
                [](const OptionUse &, Options *o) { o->interactive = true; });
+}
+
+// The live view takes --port for its HTTP port, as people type it for a server; the
+// camera port is --camera-port there.
+void DeclareViewOptions(OptionDeclarer &declare) {
+  DeclareOpenOptions(declare, "camera-port");
+  declare.Group("view options");
+  declare.Repeated("set", "NAME=VALUE",
+                   "set a parameter before the view starts; repeatable; values as for param",
+                   StoreParamOp);
+  declare.Value("port", "N", "HTTP port of the view (default 8080; 0: the system picks a free one)",
+                [](const OptionUse &use, Options *o) { o->http_port = Int32(use, 0, 65535); });
+  declare.Value("listen", "ADDR", "address the view is served on (default 127.0.0.1)",
+                [](const OptionUse &use, Options *o) { o->listen = Text(use, kMaxAddressText); });
+  declare.Flag("no-open", "do not start a browser on the view's address",
+               [](const OptionUse &, Options *o) { o->open_browser = false; });
 }
 
 bool Given(const std::vector<std::string_view> &given, std::string_view name) {
@@ -316,6 +335,7 @@ std::span<const CommandDeclaration> Commands() {
        FinishParam},
       {Command::kInfo, "info", help::kInfoHead, {}, nullptr, NoArguments},
       {Command::kSerial, "serial", help::kSerialHead, {}, DeclareSerialOptions, FinishSerial},
+      {Command::kView, "view", help::kViewHead, {}, DeclareViewOptions, NoArguments},
   };
   return kCommands;
 }

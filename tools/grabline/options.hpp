@@ -13,7 +13,7 @@
 
 namespace grabline::tool {
 
-enum class Command { kNone, kGrab, kList, kParam, kInfo, kSerial };
+enum class Command { kNone, kGrab, kList, kParam, kInfo, kSerial, kView };
 
 // Longest device or camera name the host's instance record holds.
 inline constexpr size_t kMaxOpenText = 1023;
@@ -78,6 +78,11 @@ struct Options {
 
   // param
   bool list_params = false;
+
+  // view
+  int32_t http_port = 8080;  // 0: the system picks a free port
+  std::string listen = "127.0.0.1";
+  bool open_browser = true;
 };
 
 // Frames grabbed when neither --frames nor --duration is given.

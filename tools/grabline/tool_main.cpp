@@ -67,6 +67,8 @@ int ToolMain(int argc, char **argv) {
       return RunInfo(options, context);
     case Command::kSerial:
       return RunSerial(options, context);
+    case Command::kView:
+      return RunView(options, context);
     case Command::kNone:
       break;
   }
