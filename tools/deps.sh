@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, when they are missing.
 # `tools/deps.sh win` adds what the Windows build and its tests need.
 set -euo pipefail
-need=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev pkg-config nlohmann-json3-dev
+need=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev pkg-config nlohmann-json3-dev libcli11-dev
       # The live view: HTTP, JPEG, and the browser its test drives.
       libcpp-httplib-dev libturbojpeg0-dev chromium)
 # Node may come from elsewhere than Debian; Debian's is recent enough.

@@ -30,7 +30,7 @@ TEST_F(ToolCli, HelpOfTheToolAndEachCommand) {
         "--timeout", "--buffers", "--volatile", "--set", "--out", "--every", "--json"}) {
     EXPECT_NE(grab.out.find(option), std::string::npos) << option;
   }
-  for (const char *command : {"list", "param", "info", "serial"}) {
+  for (const char *command : {"list", "param", "info", "serial", "view"}) {
     ProcessResult help = Run({"help", command});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.find(std::string("usage: grabline ") + command), 0u) << help.out;
@@ -43,6 +43,10 @@ TEST_F(ToolCli, HelpOfTheToolAndEachCommand) {
     EXPECT_NE(serial.out.find(option), std::string::npos) << option;
   }
   EXPECT_NE(overview.out.find("serial "), std::string::npos);
+  ProcessResult view = Run({"view", "--help"});
+  for (const char *option : {"--camera-port N", "--port N", "--listen ADDR", "--no-open"}) {
+    EXPECT_NE(view.out.find(option), std::string::npos) << option;
+  }
   for (const char *option : {"--trigger SOURCE", "--pulse-rate HZ"}) {
     EXPECT_NE(grab.out.find(option), std::string::npos) << option;
   }
@@ -65,7 +69,7 @@ TEST_F(ToolCli, UsageErrorsExitTwoAndSayWhat) {
   ProcessResult command = Run({"grabb"});
   EXPECT_EQ(command.status, 2);
   EXPECT_EQ(command.err,
-            "grabline: unknown command 'grabb' (commands: grab, list, param, info, serial)\n"
+            "grabline: unknown command 'grabb' (commands: grab, list, param, info, serial, view)\n"
             "(grabline --help lists the commands)\n");
   EXPECT_EQ(Run({"--interface", "grablinexxl", "list"}).status, 2);
 }

@@ -27,7 +27,7 @@ class ToolView : public ToolCliTest {
   // Starts `grabline view` on a free port; false when it did not print its address.
   bool Start(std::vector<std::string> args = {}) {
     args.insert(args.begin(), {GRABLINE_TOOL_PATH, "--interface", GRABLINE_TOOL_INTERFACE, "view",
-                               "--http-port", "0", "--no-open"});
+                               "--port", "0", "--no-open"});
     view_ = std::make_unique<ChildProcess>(args, EnvChanges{{"GRABLINE_SIM_SYSTEM", std::nullopt},
                                                             {"GRABLINE_CAMERAS", std::nullopt}});
     first_line_ = view_->FirstLine();
@@ -334,7 +334,7 @@ TEST_F(ToolView, OneShotCameraOneTriggerOneFrame) {
 TEST_F(ToolView, ListeningAddressAndPort) {
   ASSERT_TRUE(Start({"--listen", "0.0.0.0"})) << first_line_;
   // The same port again cannot be had.
-  const ProcessResult taken = Own("view", {"--http-port", std::to_string(port_), "--no-open"});
+  const ProcessResult taken = Own("view", {"--port", std::to_string(port_), "--no-open"});
   EXPECT_EQ(taken.status, 1);
   EXPECT_NE(taken.err.find("view: cannot listen on 127.0.0.1 port " + std::to_string(port_)),
             std::string::npos)

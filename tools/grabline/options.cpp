@@ -1,8 +1,13 @@
+// The tool's options, each declared once: name, value word, help line, group, and
+// the check that stores its value into Options.
 #include "options.hpp"
 
 #include <algorithm>
+#include <initializer_list>
 #include <iterator>
 
+#include "command_line.hpp"
+#include "help_text.hpp"
 #include "interfaces.hpp"
 
 namespace grabline::tool {
@@ -12,318 +17,334 @@ constexpr int64_t kInt32Max = 2147483647;
 constexpr int64_t kMaxFrames = 1000000000;
 constexpr double kMaxDuration = 1000000;
 constexpr size_t kMaxPathText = 4096;
+// A host name or an address to listen on; host names end at 253 bytes.
+constexpr size_t kMaxAddressText = 253;
 
 std::string Quoted(std::string_view text) { return "'" + Printable(text, 64) + "'"; }
 
-bool IntegerOption(const OptionUse &use, int64_t min, int64_t max, int64_t *value,
-                   std::string *error) {
-  NumberStatus status = ParseInteger(use.value, value);
-  if (status == NumberStatus::kSyntax) {
-    *error = "--" + use.name + ": " + Quoted(use.value) + " is not a whole number";
-    return false;
-  }
-  if (status == NumberStatus::kRange || *value < min || *value > max) {
-    *error = "--" + use.name + ": " + Quoted(use.value) + " is out of range (" +
-             std::to_string(min) + " to " + std::to_string(max) + ")";
-    return false;
-  }
-  return true;
+[[noreturn]] void Refuse(const OptionUse &use, const std::string &why) {
+  throw UsageError("--" + std::string(use.name) + ": " + why);
 }
 
-template <typename T>
-bool IntegerInto(const OptionUse &use, int64_t min, int64_t max, T *field, std::string *error) {
+// `also` is added to either message, for a value outside the range that is allowed.
+int64_t Integer(const OptionUse &use, int64_t min, int64_t max, std::string_view also = {}) {
   int64_t value = 0;
-  if (!IntegerOption(use, min, max, &value, error)) return false;
-  *field = static_cast<T>(value);
-  return true;
+  const NumberStatus status = ParseInteger(use.value, &value);
+  if (status == NumberStatus::kSyntax) {
+    Refuse(use, Quoted(use.value) + " is not a whole number" + std::string(also));
+  }
+  if (status == NumberStatus::kRange || value < min || value > max) {
+    Refuse(use, Quoted(use.value) + " is out of range (" + std::to_string(min) + " to " +
+                    std::to_string(max) + ")" + std::string(also));
+  }
+  return value;
 }
 
-bool TextOption(const OptionUse &use, size_t max_length, std::string *field, std::string *error) {
-  if (use.value.empty()) {
-    *error = "--" + use.name + ": empty";
-    return false;
-  }
+int32_t Int32(const OptionUse &use, int64_t min, int64_t max) {
+  return static_cast<int32_t>(Integer(use, min, max));
+}
+
+std::string Text(const OptionUse &use, size_t max_length) {
+  if (use.value.empty()) Refuse(use, "empty");
   if (use.value.size() > max_length) {
-    *error = "--" + use.name + ": longer than " + std::to_string(max_length) + " bytes";
-    return false;
+    Refuse(use, "longer than " + std::to_string(max_length) + " bytes");
   }
-  if (use.value.find('\0') != std::string::npos) {
-    *error = "--" + use.name + ": contains a NUL byte";
-    return false;
-  }
-  *field = use.value;
-  return true;
+  if (use.value.find('\0') != std::string::npos) Refuse(use, "contains a NUL byte");
+  return use.value;
 }
 
-bool ChoiceOption(const OptionUse &use, std::initializer_list<std::string_view> choices,
-                  std::string *field, std::string *error) {
-  for (std::string_view choice : choices) {
-    if (use.value == choice) {
-      *field = use.value;
-      return true;
-    }
-  }
+// The index of the value among `choices`.
+size_t Choice(const OptionUse &use, std::initializer_list<std::string_view> choices) {
+  const auto found = std::find(choices.begin(), choices.end(), use.value);
+  if (found != choices.end()) return static_cast<size_t>(found - choices.begin());
   std::string list;
   for (std::string_view choice : choices) list += (list.empty() ? "" : ", ") + std::string(choice);
-  *error = "--" + use.name + ": " + Quoted(use.value) + " is not one of " + list;
-  return false;
+  Refuse(use, Quoted(use.value) + " is not one of " + list);
 }
 
-bool DurationOption(const OptionUse &use, double *field, std::string *error) {
+void StoreDuration(const OptionUse &use, Options *options) {
   double value = 0;
-  NumberStatus status = ParseDecimal(use.value, &value);
+  const NumberStatus status = ParseDecimal(use.value, &value);
   if (status == NumberStatus::kSyntax) {
-    *error = "--duration: " + Quoted(use.value) + " is not a number of seconds";
-    return false;
+    Refuse(use, Quoted(use.value) + " is not a number of seconds");
   }
   if (status == NumberStatus::kRange || !(value > 0) || value > kMaxDuration) {
-    *error = "--duration: " + Quoted(use.value) + " is out of range (more than 0, at most " +
-             std::to_string(static_cast<int64_t>(kMaxDuration)) + " seconds)";
-    return false;
+    Refuse(use, Quoted(use.value) + " is out of range (more than 0, at most " +
+                    std::to_string(static_cast<int64_t>(kMaxDuration)) + " seconds)");
   }
-  *field = value;
-  return true;
+  options->duration = value;
 }
 
-bool PulseRateOption(const OptionUse &use, double *field, std::string *error) {
+void StorePulseRate(const OptionUse &use, Options *options) {
   double value = 0;
   const NumberStatus status = ParseDecimal(use.value, &value);
   // Below kMinPulseRate the period soon stops fitting the clock (1e-300 Hz), long
   // after it stopped being of use.
   if (status != NumberStatus::kOk || (value != 0 && value < kMinPulseRate) ||
       value > kMaxPulseRate) {
-    *error = "--pulse-rate: " + Quoted(use.value) + " is not 0 or a rate from 0.01 to " +
-             std::to_string(static_cast<int64_t>(kMaxPulseRate)) + " Hz";
-    return false;
+    Refuse(use, Quoted(use.value) + " is not 0 or a rate from 0.01 to " +
+                    std::to_string(static_cast<int64_t>(kMaxPulseRate)) + " Hz");
   }
-  *field = value;
-  return true;
+  options->pulse_rate = value;
 }
 
-bool ParamOption(const OptionUse &use, ParamOp *op, std::string *error) {
-  op->get = use.name == "get";
+// --set NAME[=VALUE] or --get NAME.
+void StoreParamOp(const OptionUse &use, Options *options) {
+  ParamOp op;
+  op.get = use.name == "get";
   std::string_view name = use.value;
   std::string_view value;
   bool has_value = false;
-  if (!op->get) SplitAssignment(use.value, &name, &value, &has_value);
+  if (!op.get) SplitAssignment(use.value, &name, &value, &has_value);
   std::string why;
-  if (!CheckParamName(name, &why)) {
-    *error = "--" + use.name + ": " + why;
-    return false;
-  }
-  op->name = std::string(name);
-  if (!has_value) return true;
-  if (!ParseParamValues(value, &op->values, &why)) {
-    *error = "--set " + Printable(name, 64) + ": " + why;
+  if (!CheckParamName(name, &why)) Refuse(use, why);
+  op.name = std::string(name);
+  if (has_value && !ParseParamValues(value, &op.values, &why)) {
+    std::string message = "--set " + Printable(name, 64) + ": " + why;
     if (value.empty()) {
-      *error += " (write --set " + Printable(name, 64) +
-                " for an action without value, s: for an empty string)";
+      message += " (write --set " + Printable(name, 64) +
+                 " for an action without value, s: for an empty string)";
     }
-    return false;
+    throw UsageError(message);
   }
-  return true;
+  options->ops.push_back(std::move(op));
 }
 
-bool OpenOption(const OptionUse &use, OpenOptions *open, std::string *error) {
-  std::string text;
-  if (use.name == "device" || use.name == "camera") {
-    if (!TextOption(use, kMaxOpenText, &text, error)) return false;
-    (use.name == "device" ? open->device : open->camera) = text;
-    return true;
-  }
-  if (use.name == "color") {
-    if (!ChoiceOption(use, {"gray", "rgb"}, &text, error)) return false;
-    open->color = text;
-    return true;
-  }
-  int32_t number = 0;
-  if (use.name == "port") {
-    if (!IntegerInto(use, 0, kInt32Max, &number, error)) return false;
-    open->port = number;
-    return true;
-  }
+void StoreBits(const OptionUse &use, Options *options) {
   // -1 asks for the camera's own depth.
-  if (use.value == "-1") {
-    open->bits = -1;
-    return true;
-  }
-  if (!IntegerInto(use, 1, 64, &number, error)) {
-    *error += "; or -1 for the camera's depth";
-    return false;
-  }
-  open->bits = number;
-  return true;
+  options->open.bits =
+      use.value == "-1"
+          ? -1
+          : static_cast<int32_t>(Integer(use, 1, 64, "; or -1 for the camera's depth"));
 }
 
-bool GrabOption(const OptionUse &use, Options *options, std::string *error) {
-  const std::string &name = use.name;
-  if (name == "mode") {
-    std::string mode;
-    if (!ChoiceOption(use, {"snap", "async", "continuous"}, &mode, error)) return false;
-    options->mode = mode == "snap"    ? GrabMode::kSnap
-                    : mode == "async" ? GrabMode::kAsync
-                                      : GrabMode::kContinuous;
-    return true;
-  }
-  if (name == "frames") return IntegerInto(use, 1, kMaxFrames, &options->frames, error);
-  if (name == "duration") return DurationOption(use, &options->duration, error);
-  if (name == "every") return IntegerInto(use, 0, kMaxFrames, &options->every, error);
-  if (name == "max-age") return IntegerInto(use, 0, kInt32Max, &options->max_age_ms, error);
-  if (name == "out") return TextOption(use, kMaxPathText, &options->out, error);
-  if (name == "trigger") {
-    std::string source;
-    if (!ChoiceOption(use, {"software", "external"}, &source, error)) return false;
-    options->trigger = source == "software" ? TriggerSource::kSoftware : TriggerSource::kExternal;
-    return true;
-  }
-  if (name == "pulse-rate") return PulseRateOption(use, &options->pulse_rate, error);
-  if (name == "volatile" || name == "json") {
-    (name == "json" ? options->json : options->volatile_images) = true;
-    return true;
-  }
-  int32_t number = 0;
-  if (name == "timeout") {
-    if (!IntegerInto(use, 0, kInt32Max, &number, error)) return false;
-    options->timeout_ms = number;
-    return true;
-  }
-  if (name == "buffers") {
-    if (!IntegerInto(use, 2, 65535, &number, error)) return false;
-    options->buffers = number;
-    return true;
-  }
-  *error = "--" + name + ": not an option of this command";
-  return false;
-}
-
-constexpr int64_t kBaudRates[] = {9600, 19200, 38400, 57600, 115200, 230400};
-
-bool SerialOption(const OptionUse &use, Options *options, std::string *error) {
-  const std::string &name = use.name;
-  if (name == "interactive") {
-    options->interactive = true;
-    return true;
-  }
-  if (name == "lines") return IntegerInto(use, 0, kMaxSerialLines, &options->answer_lines, error);
-  int32_t number = 0;
-  if (name == "timeout") {
-    if (!IntegerInto(use, 1, kInt32Max, &number, error)) return false;
-    options->serial_timeout_ms = number;
-    return true;
-  }
+void StoreBaud(const OptionUse &use, Options *options) {
   // The rates the port can be set to; anything else would only fail later, less clearly.
+  constexpr int64_t kBaudRates[] = {9600, 19200, 38400, 57600, 115200, 230400};
   int64_t rate = 0;
-  if (ParseInteger(use.value, &rate) == NumberStatus::kOk &&
-      std::find(std::begin(kBaudRates), std::end(kBaudRates), rate) != std::end(kBaudRates)) {
-    options->baud = static_cast<int32_t>(rate);
-    return true;
+  if (ParseInteger(use.value, &rate) != NumberStatus::kOk ||
+      std::find(std::begin(kBaudRates), std::end(kBaudRates), rate) == std::end(kBaudRates)) {
+    Refuse(use, Quoted(use.value) + " is not one of 9600, 19200, 38400, 57600, 115200, 230400");
   }
-  *error =
-      "--baud: " + Quoted(use.value) + " is not one of 9600, 19200, 38400, 57600, 115200, 230400";
-  return false;
+  options->baud = static_cast<int32_t>(rate);
+}
+
+// `port_name`: the option that names the camera port.
+void DeclareOpenOptions(OptionDeclarer &declare, std::string_view port_name) {
+  declare.Group("open options");
+  declare.Value("device", "NAME",
+                "default (the first board), R64:0, RoadRunner:1, Raven:0, GN2:0 or "
+                "Switch:S,Connector:C",
+                [](const OptionUse &use, Options *o) { o->open.device = Text(use, kMaxOpenText); });
+  declare.Value("camera", "FILE",
+                "camera file, or default (the board's own); a name without '/' that is not in "
+                "the working directory is looked for in the camera files directory",
+                [](const OptionUse &use, Options *o) { o->open.camera = Text(use, kMaxOpenText); });
+  declare.Value(port_name, "N", "camera port (default 0)",
+                [](const OptionUse &use, Options *o) { o->open.port = Int32(use, 0, kInt32Max); });
+  declare.Value("color", "gray|rgb", "colour space (default gray)",
+                [](const OptionUse &use, Options *o) {
+                  Choice(use, {"gray", "rgb"});
+                  o->open.color = use.value;
+                });
+  declare.Value("bits", "N", "bits per channel; -1 (default): the camera's depth", StoreBits);
+}
+
+void DeclareGrabOptions(OptionDeclarer &declare) {
+  DeclareOpenOptions(declare, "port");
+  declare.Group("grab options");
+  declare.Value(
+      "mode", "MODE",
+      "snap (default): one snap a frame; async: the next snap starts while the last "
+      "frame is saved; continuous: the board fills the ring itself, 8 buffers unless "
+      "--buffers, and when the tool falls behind the oldest frame is dropped and "
+      "counted (overwrite_method ignore, unless --set overwrite_method=abort)",
+      [](const OptionUse &use, Options *o) {
+        constexpr GrabMode kModes[] = {GrabMode::kSnap, GrabMode::kAsync, GrabMode::kContinuous};
+        o->mode = kModes[Choice(use, {"snap", "async", "continuous"})];
+      });
+  declare.Value("frames", "N", "frames to grab (default 10 unless --duration is given)",
+                [](const OptionUse &use, Options *o) {
+                  o->frames = static_cast<uint64_t>(Integer(use, 1, kMaxFrames));
+                });
+  declare.Value("duration", "S", "grab for S seconds (with --frames: whichever ends first)",
+                StoreDuration);
+  declare.Value("timeout", "MS", "grab_timeout: how long one grab waits for its frame",
+                [](const OptionUse &use, Options *o) { o->timeout_ms = Int32(use, 0, kInt32Max); });
+  declare.Value("buffers", "N", "num_buffers: buffers in the ring (2 to 65535)",
+                [](const OptionUse &use, Options *o) { o->buffers = Int32(use, 2, 65535); });
+  declare.Flag("volatile", "images over the ring buffers instead of copies (gray only)",
+               [](const OptionUse &, Options *o) { o->volatile_images = true; });
+  declare.Repeated("set", "NAME=VALUE",
+                   "set a parameter before grabbing; repeatable; values as for param",
+                   StoreParamOp);
+  declare.Value("max-age", "MS",
+                "async only: the oldest started frame a grab still takes (default 1000)",
+                [](const OptionUse &use, Options *o) { o->max_age_ms = Int32(use, 0, kInt32Max); });
+  declare.Value("out", "DIR", "where the PNG files go (default out)",
+                [](const OptionUse &use, Options *o) { o->out = Text(use, kMaxPathText); });
+  declare.Value("every", "N", "save every Nth frame (default 1; 0 saves none)",
+                [](const OptionUse &use, Options *o) {
+                  o->every = static_cast<uint64_t>(Integer(use, 0, kMaxFrames));
+                });
+  declare.Flag("json",
+               "the summary as one JSON object (frames, seconds, fps, dropped, timeouts, "
+               "errors, ...)",
+               [](const OptionUse &, Options *o) { o->json = true; });
+  declare.Value("trigger", "SOURCE",
+                "software: every grab fires one software trigger (software_trigger enable; "
+                "needs a one-shot camera file such as oneshot8.cam); external: frames follow "
+                "the board's trigger input (external_trigger enable; a triggered camera file, "
+                "or a board that triggers any camera)",
+                [](const OptionUse &use, Options *o) {
+                  o->trigger = Choice(use, {"software", "external"}) == 0
+                                   ? TriggerSource::kSoftware
+                                   : TriggerSource::kExternal;
+                });
+  declare.Value("pulse-rate", "HZ",
+                "with --trigger external: the tool drives the simulated board's trigger input "
+                "with pulses at this rate (default 100; 0: no pulses, grabs then wait for a "
+                "trigger that never comes)",
+                StorePulseRate);
+}
+
+void DeclareParamOptions(OptionDeclarer &declare) {
+  DeclareOpenOptions(declare, "port");
+  declare.Group("param options");
+  declare.Repeated("set", "NAME=VALUE", "set a parameter (values below); repeatable", StoreParamOp);
+  declare.Repeated("get", "NAME", "read a parameter and print NAME = VALUE; repeatable",
+                   StoreParamOp);
+}
+
+void DeclareSerialOptions(OptionDeclarer &declare) {
+  DeclareOpenOptions(declare, "port");
+  declare.Group("serial options");
+  declare.Value("baud", "N",
+                "line speed: 9600, 19200, 38400, 57600, 115200 or 230400 (serial_baudrate); "
+                "unset: the port's current line. The camera hears only at its own speed (the "
+                "simulated camera: 9600)",
+                StoreBaud);
+  declare.Value(
+      "timeout", "MS", "how long to wait for each byte of an answer (serial_timeout, default 1000)",
+      [](const OptionUse &use, Options *o) { o->serial_timeout_ms = Int32(use, 1, kInt32Max); });
+  declare.Value("lines", "N", "answer lines to read after each command (default 1; 0: send only)",
+                [](const OptionUse &use, Options *o) {
+                  o->answer_lines = static_cast<uint32_t>(Integer(use, 0, kMaxSerialLines));
+                });
+  declare.Flag("interactive", "read commands from standard input after those given",
+               [](const OptionUse &, Options *o) { o->interactive = true; });
+}
+
+// The live view takes --port for its HTTP port, as people type it for a server; the
+// camera port is --camera-port there.
+void DeclareViewOptions(OptionDeclarer &declare) {
+  DeclareOpenOptions(declare, "camera-port");
+  declare.Group("view options");
+  declare.Repeated("set", "NAME=VALUE",
+                   "set a parameter before the view starts; repeatable; values as for param",
+                   StoreParamOp);
+  declare.Value("port", "N", "HTTP port of the view (default 8080; 0: the system picks a free one)",
+                [](const OptionUse &use, Options *o) { o->http_port = Int32(use, 0, 65535); });
+  declare.Value("listen", "ADDR", "address the view is served on (default 127.0.0.1)",
+                [](const OptionUse &use, Options *o) { o->listen = Text(use, kMaxAddressText); });
+  declare.Flag("no-open", "do not start a browser on the view's address",
+               [](const OptionUse &, Options *o) { o->open_browser = false; });
+}
+
+bool Given(const std::vector<std::string_view> &given, std::string_view name) {
+  return std::find(given.begin(), given.end(), name) != given.end();
+}
+
+void NoArguments(const std::vector<std::string> &arguments, const std::vector<std::string_view> &,
+                 Options *) {
+  if (!arguments.empty()) throw UsageError("unexpected argument " + Quoted(arguments[0]));
+}
+
+void FinishGrab(const std::vector<std::string> &arguments,
+                const std::vector<std::string_view> &given, Options *options) {
+  NoArguments(arguments, given, options);
+  if (Given(given, "max-age") && options->mode != GrabMode::kAsync) {
+    throw UsageError("--max-age: only with --mode async");
+  }
+  if (Given(given, "pulse-rate") && options->trigger != TriggerSource::kExternal) {
+    throw UsageError("--pulse-rate: only with --trigger external");
+  }
+  if (options->frames == 0 && options->duration == 0) options->frames = kDefaultFrames;
+}
+
+void FinishParam(const std::vector<std::string> &arguments,
+                 const std::vector<std::string_view> &given, Options *options) {
+  options->list_params = arguments.size() == 1 && arguments[0] == "list";
+  if (!options->list_params) NoArguments(arguments, given, options);
+  if (options->ops.empty() && !options->list_params) {
+    throw UsageError("nothing to do (give --set NAME=VALUE or --get NAME, or 'param list')");
+  }
+  if (options->list_params && !options->ops.empty()) {
+    throw UsageError("param list: takes no --set or --get");
+  }
 }
 
 // A command as the tool sends it, before its terminator.
-bool CheckSerialCommand(std::string_view command, std::string *error) {
-  if (command.empty()) {
-    *error = "empty command";
-    return false;
-  }
+void CheckSerialCommand(std::string_view command) {
+  if (command.empty()) throw UsageError("empty command");
   if (command.size() > kMaxSerialCommand) {
-    *error = "command longer than " + std::to_string(kMaxSerialCommand) + " bytes";
-    return false;
+    throw UsageError("command longer than " + std::to_string(kMaxSerialCommand) + " bytes");
   }
   if (command.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
-    *error = "command " + Quoted(command) +
-             " holds a line end or NUL (the tool ends each command with CR)";
-    return false;
+    throw UsageError("command " + Quoted(command) +
+                     " holds a line end or NUL (the tool ends each command with CR)");
   }
-  return true;
 }
 
-bool CommonOption(const OptionUse &use, Options *options, std::string *error) {
-  if (use.name == "interface") {
-    if (FindInterface(use.value) == nullptr) {
-      *error = "--interface: unknown interface " + Quoted(use.value) +
-               " (grablinexl, grabline, pargrabline)";
-      return false;
-    }
-    options->interface = use.value;
-    return true;
+void FinishSerial(const std::vector<std::string> &arguments, const std::vector<std::string_view> &,
+                  Options *options) {
+  for (const std::string &command : arguments) CheckSerialCommand(command);
+  options->serial_commands = arguments;
+  if (options->serial_commands.empty() && !options->interactive) {
+    throw UsageError("nothing to send (give \"COMMAND\" or --interactive)");
   }
-  std::string text;
-  if (!TextOption(use, kMaxPathText, &text, error)) return false;
-  (use.name == "system" ? options->system : options->cameras) = text;
-  return true;
-}
-
-bool IsOpenOption(std::string_view name) {
-  return name == "device" || name == "camera" || name == "port" || name == "color" ||
-         name == "bits";
 }
 
 }  // namespace
 
-bool BuildOptions(const CommandLine &line, Options *options, std::string *error) {
-  *options = Options{};
-  options->command = line.command;
-  bool max_age_given = false;
-  bool pulse_rate_given = false;
-  for (const OptionUse &use : line.options) {
-    bool ok = true;
-    if (use.name == "interface" || use.name == "system" || use.name == "cameras") {
-      ok = CommonOption(use, options, error);
-    } else if (IsOpenOption(use.name)) {
-      ok = OpenOption(use, &options->open, error);
-    } else if (line.command == Command::kSerial) {
-      ok = SerialOption(use, options, error);
-    } else if (use.name == "set" || use.name == "get") {
-      ParamOp op;
-      ok = ParamOption(use, &op, error);
-      if (ok) options->ops.push_back(std::move(op));
-    } else {
-      max_age_given = max_age_given || use.name == "max-age";
-      pulse_rate_given = pulse_rate_given || use.name == "pulse-rate";
-      ok = GrabOption(use, options, error);
-    }
-    if (!ok) return false;
+void DeclareCommonOptions(OptionDeclarer &declare) {
+  declare.Group("options of every command");
+  declare.Value("interface", "NAME",
+                "plug-in to load: grablinexl (default), grabline or pargrabline; a plug-in of "
+                "another host build runs in the tool built for that host (grabline, "
+                "grabline-standard, grabline-par, side by side)",
+                [](const OptionUse &use, Options *o) {
+                  if (FindInterface(use.value) == nullptr) {
+                    Refuse(use, "unknown interface " + Quoted(use.value) +
+                                    " (grablinexl, grabline, pargrabline)");
+                  }
+                  o->interface = use.value;
+                });
+  declare.Value("system", "FILE",
+                "simulated boards from this system file (sets GRABLINE_SIM_SYSTEM)",
+                [](const OptionUse &use, Options *o) { o->system = Text(use, kMaxPathText); });
+  declare.Value("cameras", "DIR", "directory of camera files (sets GRABLINE_CAMERAS)",
+                [](const OptionUse &use, Options *o) { o->cameras = Text(use, kMaxPathText); });
+}
+
+std::span<const CommandDeclaration> Commands() {
+  static const CommandDeclaration kCommands[] = {
+      {Command::kGrab, "grab", help::kGrabHead, help::kGrabTail, DeclareGrabOptions, FinishGrab},
+      {Command::kList, "list", help::kListHead, {}, nullptr, NoArguments},
+      {Command::kParam, "param", help::kParamHead, help::kParamTail, DeclareParamOptions,
+       FinishParam},
+      {Command::kInfo, "info", help::kInfoHead, {}, nullptr, NoArguments},
+      {Command::kSerial, "serial", help::kSerialHead, {}, DeclareSerialOptions, FinishSerial},
+      {Command::kView, "view", help::kViewHead, {}, DeclareViewOptions, NoArguments},
+  };
+  return kCommands;
+}
+
+std::string_view CommandName(Command command) {
+  for (const CommandDeclaration &declared : Commands()) {
+    if (declared.command == command) return declared.name;
   }
-  if (line.command == Command::kParam && line.arguments.size() == 1 &&
-      line.arguments[0] == "list") {
-    options->list_params = true;
-  } else if (line.command == Command::kSerial) {
-    for (const std::string &command : line.arguments) {
-      if (!CheckSerialCommand(command, error)) return false;
-      options->serial_commands.push_back(command);
-    }
-    if (options->serial_commands.empty() && !options->interactive) {
-      *error = "nothing to send (give \"COMMAND\" or --interactive)";
-      return false;
-    }
-  } else if (!line.arguments.empty()) {
-    *error = "unexpected argument " + Quoted(line.arguments[0]);
-    return false;
-  }
-  if (line.command == Command::kParam && options->ops.empty() && !options->list_params) {
-    *error = "nothing to do (give --set NAME=VALUE or --get NAME, or 'param list')";
-    return false;
-  }
-  if (options->list_params && (!options->ops.empty())) {
-    *error = "param list: takes no --set or --get";
-    return false;
-  }
-  if (max_age_given && options->mode != GrabMode::kAsync) {
-    *error = "--max-age: only with --mode async";
-    return false;
-  }
-  if (pulse_rate_given && options->trigger != TriggerSource::kExternal) {
-    *error = "--pulse-rate: only with --trigger external";
-    return false;
-  }
-  if (line.command == Command::kGrab && options->frames == 0 && options->duration == 0) {
-    options->frames = kDefaultFrames;
-  }
-  return true;
+  return "grabline";
 }
 
 }  // namespace grabline::tool

@@ -1,16 +1,19 @@
-// options.hpp — the checked options of each command, built from the command line.
-// Every value is validated here with a message that names the option.
+// options.hpp — the checked options of each command, read from the command line.
+// Every value is validated with a message that names the option.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "command_line.hpp"
 #include "value_text.hpp"
 
 namespace grabline::tool {
+
+enum class Command { kNone, kGrab, kList, kParam, kInfo, kSerial, kView };
 
 // Longest device or camera name the host's instance record holds.
 inline constexpr size_t kMaxOpenText = 1023;
@@ -85,6 +88,22 @@ struct Options {
 // Frames grabbed when neither --frames nor --duration is given.
 inline constexpr uint64_t kDefaultFrames = 10;
 
-bool BuildOptions(const CommandLine &line, Options *options, std::string *error);
+// What a command line asks for.
+enum class Request {
+  kRun,    // options->command with *options (kNone: no command given)
+  kHelp,   // the help of options->command (kNone: the tool's overview)
+  kError,  // *error says what is wrong; options->command names the command if known
+};
+
+// `args` without the program name. On a help request the options are filled as far
+// as their values pass, for the options that change the help (--cameras).
+Request ParseOptions(std::span<const std::string_view> args, Options *options, std::string *error);
+
+// Help of `command` (kNone: the tool's overview). `cameras_dir` is where camera files
+// are looked for by default.
+std::string HelpText(Command command, std::string_view cameras_dir);
+
+// "grab", "list", ...; "grabline" for kNone.
+std::string_view CommandName(Command command);
 
 }  // namespace grabline::tool

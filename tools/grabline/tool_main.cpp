@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "camera_files.hpp"
-#include "command_line.hpp"
 #include "commands.hpp"
-#include "help_text.hpp"
 #include "interfaces.hpp"
 #include "options.hpp"
 #include "reexec.hpp"
@@ -18,7 +16,7 @@
 namespace grabline::tool {
 namespace {
 
-void UsageError(Command command, const std::string &error) {
+void ReportUsageError(Command command, const std::string &error) {
   if (command == Command::kNone) {
     std::fprintf(stderr, "grabline: %s\n(grabline --help lists the commands)\n", error.c_str());
     return;
@@ -33,14 +31,13 @@ void UsageError(Command command, const std::string &error) {
 int ToolMain(int argc, char **argv) {
   std::vector<std::string_view> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-  CommandLine line;
+  Options options;
   std::string error;
-  if (!ParseCommandLine(args, &line, &error)) {
-    UsageError(line.command, error);
+  const Request request = ParseOptions(args, &options, &error);
+  if (request == Request::kError) {
+    ReportUsageError(options.command, error);
     return kExitUsage;
   }
-  Options options;
-  const bool valid = BuildOptions(line, &options, &error);
   // The simulator and the camera lookup read these when they start, so set them first.
   if (options.system) setenv("GRABLINE_SIM_SYSTEM", options.system->c_str(), 1);
   if (options.cameras) setenv("GRABLINE_CAMERAS", options.cameras->c_str(), 1);
@@ -48,16 +45,12 @@ int ToolMain(int argc, char **argv) {
   context.cameras_dir = CamerasDirectory(std::getenv("GRABLINE_CAMERAS"), GRABLINE_CAMERAS_DIR);
   context.terminal = isatty(STDERR_FILENO) != 0;
 
-  if (line.help) {
-    std::fputs(HelpText(line.command, context.cameras_dir).c_str(), stdout);
+  if (request == Request::kHelp) {
+    std::fputs(HelpText(options.command, context.cameras_dir).c_str(), stdout);
     return kExitOk;
   }
-  if (line.command == Command::kNone) {
+  if (options.command == Command::kNone) {
     std::fputs(HelpText(Command::kNone, context.cameras_dir).c_str(), stderr);
-    return kExitUsage;
-  }
-  if (!valid) {
-    UsageError(line.command, error);
     return kExitUsage;
   }
   const InterfaceInfo &interface = *FindInterface(options.interface);
