@@ -86,6 +86,11 @@ class ToolView : public ToolCliTest {
   int port_ = 0;
 };
 
+// The view's own threads run under ThreadSanitizer in the suites below, on cameras slow
+// enough that the grabbing keeps up even there: a camera the grabbing falls behind
+// has its ring buffers overwritten while they are read, as on a board.
+using ThreadedToolView = ToolView;
+
 TEST_F(ToolView, ServesThePageFramesStatusAndParameters) {
   ASSERT_TRUE(Start({"--camera", "rgb24.cam"})) << first_line_;
   const httplib::Result page = client_->Get("/");
@@ -171,7 +176,7 @@ TEST_F(ToolView, ServesThePageFramesStatusAndParameters) {
   ExpectCleanEnd();
 }
 
-TEST_F(ToolView, RefusesOtherSitesAndBadRequestsAndGoesOn) {
+TEST_F(ThreadedToolView, RefusesOtherSitesAndBadRequestsAndGoesOn) {
   ASSERT_TRUE(Start());
   struct Case {
     const char *what;
@@ -292,8 +297,8 @@ TEST_F(ToolView, RefusesOtherSitesAndBadRequestsAndGoesOn) {
   ExpectCleanEnd();
 }
 
-TEST_F(ToolView, AStreamClientThatLeavesMidStreamLeavesTheViewRunning) {
-  ASSERT_TRUE(Start({"--camera", "gray8.cam"}));
+TEST_F(ThreadedToolView, AStreamClientThatLeavesMidStreamLeavesTheViewRunning) {
+  ASSERT_TRUE(Start());
   std::string received;
   const auto parts = [&] {
     size_t count = 0;
@@ -315,7 +320,7 @@ TEST_F(ToolView, AStreamClientThatLeavesMidStreamLeavesTheViewRunning) {
   ExpectCleanEnd();
 }
 
-TEST_F(ToolView, OneShotCameraOneTriggerOneFrame) {
+TEST_F(ThreadedToolView, OneShotCameraOneTriggerOneFrame) {
   ASSERT_TRUE(Start({"--camera", "oneshot8.cam"}));
   EXPECT_NE(first_line_.find("trigger software"), std::string::npos) << first_line_;
   EXPECT_EQ(Get("/status")["frames"], 0);
@@ -331,7 +336,7 @@ TEST_F(ToolView, OneShotCameraOneTriggerOneFrame) {
   ExpectCleanEnd();
 }
 
-TEST_F(ToolView, ListeningAddressAndPort) {
+TEST_F(ThreadedToolView, ListeningAddressAndPort) {
   ASSERT_TRUE(Start({"--listen", "0.0.0.0"})) << first_line_;
   // The same port again cannot be had.
   const ProcessResult taken = Own("view", {"--port", std::to_string(port_), "--no-open"});
