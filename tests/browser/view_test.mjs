@@ -80,7 +80,7 @@ async function colourCamera(browser) {
   const view = startView(["--camera", camera]);
   const base = await view.url;
   const page = await browser.newPage();
-  await page.setViewport({ width: 1100, height: 720 });
+  await page.setViewport({ width: 1200, height: 860 });
   await page.goto(base);
 
   check(await until(() => page.$eval("#live", (img, w) => img.naturalWidth === w, size.width)),
@@ -121,7 +121,7 @@ async function colourCamera(browser) {
   const status = await json(base + "status");
   console.log(`info ${status.frames} frames, ${status.dropped} dropped with the browser watching`);
   mkdirSync(outDir, { recursive: true });
-  await page.screenshot({ path: path.join(outDir, "view.png") });
+  await page.screenshot({ path: path.join(outDir, "view.png"), fullPage: true });
   await page.close();
 
   const end = await view.stop();

@@ -23,9 +23,11 @@ bool JpegEncoder::Encode(const DisplayImage &image, std::string *jpeg, std::stri
   const bool gray = image.channels == 1;
   unsigned char *out = nullptr;
   unsigned long size = 0;
+  // Full colour resolution: small cameras are shown enlarged, where halved colour
+  // would smear their edges.
   const int failed = tjCompress2(handle_, image.pixels.data(), image.width, 0, image.height,
                                  gray ? TJPF_GRAY : TJPF_RGB, &out, &size,
-                                 gray ? TJSAMP_GRAY : TJSAMP_420, quality_, TJFLAG_FASTDCT);
+                                 gray ? TJSAMP_GRAY : TJSAMP_444, quality_, TJFLAG_FASTDCT);
   if (failed != 0) {
     *error = tjGetErrorStr2(handle_);
   } else {

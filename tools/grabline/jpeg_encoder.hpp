@@ -10,7 +10,7 @@ namespace grabline::tool {
 
 class JpegEncoder {
  public:
-  explicit JpegEncoder(int quality = 85);
+  explicit JpegEncoder(int quality = 90);
   ~JpegEncoder();
   JpegEncoder(const JpegEncoder &) = delete;
   JpegEncoder &operator=(const JpegEncoder &) = delete;

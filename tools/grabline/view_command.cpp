@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "bfsim_control.hpp"
+#include "camera_files.hpp"
 #include "commands.hpp"
 #include "live_source.hpp"
 #include "session.hpp"
@@ -144,7 +145,9 @@ int RunView(const Options &options, const ToolContext &context) {
     std::fprintf(stderr, "%s\n", answer.message.c_str());
     return kExitFailed;
   }
-  ViewServer server(source);
+  ViewServer server(source, {{"interface", options.interface},
+                             {"device", opened.device},
+                             {"camera", ShownPath(opened.camera_type)}});
   std::string error;
   if (!server.Start(options.listen, options.http_port, &error)) {
     std::fprintf(stderr, "view: %s\n", error.c_str());
@@ -158,7 +161,8 @@ int RunView(const Options &options, const ToolContext &context) {
                  options.listen.c_str());
   }
   std::printf("grabline view: %s (%s, %s, trigger %s; Ctrl-C stops)\n", url.c_str(),
-              opened.device.c_str(), opened.camera_type.c_str(), TriggerModeName(trigger));
+              opened.device.c_str(), ShownPath(opened.camera_type).c_str(),
+              TriggerModeName(trigger));
   std::fflush(stdout);
   if (options.open_browser) OpenBrowser(url);
 

@@ -156,8 +156,8 @@ std::string StreamPart(const EncodedFrame &frame) {
 
 }  // namespace
 
-ViewServer::ViewServer(LiveSource &source)
-    : source_(source), server_(std::make_unique<httplib::Server>()) {}
+ViewServer::ViewServer(LiveSource &source, std::map<std::string, std::string> about)
+    : source_(source), about_(std::move(about)), server_(std::make_unique<httplib::Server>()) {}
 
 ViewServer::~ViewServer() { Stop(); }
 
@@ -294,7 +294,9 @@ void ViewServer::Route() {
   });
 
   server.Get("/status", [this](const httplib::Request &, httplib::Response &res) {
-    Answer(res, 200, StatusJson(source_.Status(), Shown().get()));
+    Json status = StatusJson(source_.Status(), Shown().get());
+    for (const auto &[key, value] : about_) status[key] = value;
+    Answer(res, 200, status);
   });
 
   // ?names=a,b: only these (a page that shows two values need not read sixty).

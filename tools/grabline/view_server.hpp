@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -32,7 +33,8 @@ struct EncodedFrame {
 
 class ViewServer {
  public:
-  explicit ViewServer(LiveSource &source);
+  // `about`: what /status tells besides the live figures (interface, device, camera).
+  ViewServer(LiveSource &source, std::map<std::string, std::string> about);
   ~ViewServer();
   ViewServer(const ViewServer &) = delete;
   ViewServer &operator=(const ViewServer &) = delete;
@@ -51,6 +53,7 @@ class ViewServer {
   std::shared_ptr<const EncodedFrame> Shown() const;
 
   LiveSource &source_;
+  const std::map<std::string, std::string> about_;
   std::unique_ptr<httplib::Server> server_;
   std::thread thread_;
   ListenAddress listen_;
