@@ -1,11 +1,12 @@
 #include "live_source.hpp"
 
+#include <algorithm>
 #include <future>
 
 #include "bfsim_control.hpp"
 #include "code_names.hpp"
 #include "frame_files.hpp"
-#include "info_queries.hpp"
+#include "param_catalogue.hpp"
 #include "session.hpp"
 #include "summary.hpp"
 
@@ -26,32 +27,6 @@ constexpr double kViewPulseRate = kDefaultPulseRate;
 FrameTime TimeOf(const tarvel::Image &image) {
   const Timage &r = image.record();
   return FrameTime{r.year, r.mon, r.day, r.hour, r.min, r.sec, r.msec};
-}
-
-// Names whose reading acts on the board or the camera (a serial read, a wait for an
-// exposure, a counter that resets when read) or that stand for many parameters.
-bool HarmlessToRead(std::string_view name) {
-  if (name.find(':') != std::string_view::npos || name.substr(0, 3) == "do_") return false;
-  for (std::string_view acting :
-       {"camera_connected", "comm_read_int", "comm_read_str", "serial_message",
-        "wait_frame_exposure", "end_of_exposure", "last_lines_to_go"}) {
-    if (name == acting) return false;
-  }
-  return true;
-}
-
-std::vector<std::string> QueryNames(tarvel::Plugin &plugin, int32_t kind) {
-  std::vector<std::string> names;
-  const tarvel::Plugin::Info info = plugin.Query(kind);
-  if (!Succeeded(info.result)) return names;
-  for (const tarvel::Value &value : info.values) {
-    if (value.type == tarvel::Value::Type::kString) names.push_back(value.s);
-  }
-  return names;
-}
-
-bool Contains(const std::vector<std::string> &names, const std::string &name) {
-  return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 const char *TimingTrigMode(uint32_t code) {
@@ -392,42 +367,8 @@ PluginAnswer LiveSource::Trigger() {
 }
 
 void LiveSource::LoadCatalogue() {
-  std::vector<std::string> all = QueryNames(plugin_, kQueryParameters);
-  const std::vector<std::string> read_only = QueryNames(plugin_, kQueryParametersRo);
-  const std::vector<std::string> write_only = QueryNames(plugin_, kQueryParametersWo);
-  const std::vector<std::string> hidden = QueryNames(plugin_, kQueryParametersHidden);
-  for (const auto *list : {&read_only, &write_only, &hidden}) {
-    for (const std::string &name : *list) {
-      if (!Contains(all, name)) all.push_back(name);
-    }
-  }
-  for (const std::string &name : all) {
-    ParamEntry entry;
-    entry.name = name;
-    entry.read_only = Contains(read_only, name);
-    entry.write_only = Contains(write_only, name);
-    entry.hidden = Contains(hidden, name);
-    // Family names ("out:xx") stand for many parameters and have no help of their own.
-    if (name.find(':') == std::string::npos) {
-      std::vector<tarvel::Value> values;
-      StartOperation();
-      if (Succeeded(instance_.GetParam(name + "_description", &values))) {
-        for (const ParamValue &text : FromHost(values)) {
-          if (text.type != ParamValue::Type::kString) continue;
-          entry.description += (entry.description.empty() ? "" : " ") + text.s;
-        }
-      }
-      values.clear();
-      StartOperation();
-      if (Succeeded(instance_.GetParam(name + "_values", &values))) {
-        for (const ParamValue &value : FromHost(values)) {
-          entry.values.push_back(
-              value.type == ParamValue::Type::kString ? value.s : FormatParamValues({value}));
-        }
-      }
-    }
-    catalogue_.push_back(std::move(entry));
-  }
+  std::string why;
+  if (ListParams(plugin_, &catalogue_, &why)) DescribeParams(instance_, &catalogue_);
 }
 
 std::vector<ParamEntry> LiveSource::Params(const std::vector<std::string> &only) {
@@ -437,7 +378,9 @@ std::vector<ParamEntry> LiveSource::Params(const std::vector<std::string> &only)
     // open; only the values are read each time, so that asking costs the grabbing
     // little.
     for (const ParamEntry &known : catalogue_) {
-      if (!only.empty() && !Contains(only, known.name)) continue;
+      if (!only.empty() && std::find(only.begin(), only.end(), known.name) == only.end()) {
+        continue;
+      }
       ParamEntry entry = known;
       std::vector<tarvel::Value> values;
       StartOperation();

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "live_frame.hpp"
+#include "param_catalogue.hpp"
 #include "progress.hpp"
 #include "tarvel_host.hpp"
 #include "trigger_pulses.hpp"
@@ -60,14 +61,6 @@ struct PluginAnswer {
   Terr code = 0;
   std::string code_name;
   std::string message;  // as the command line prints a failure, "" on success
-};
-
-struct ParamEntry {
-  std::string name;
-  bool read_only = false, write_only = false, hidden = false;
-  std::optional<std::vector<ParamValue>> value;  // read where that does no harm
-  std::string description;
-  std::vector<std::string> values;  // the plug-in's value list
 };
 
 class LiveSource {
