@@ -55,6 +55,30 @@ void FreeQTabs(InstanceRecord &inst) {
 
 }  // namespace
 
+void JoinBoardRing(InstanceRecord &inst) {
+  inst.own_ring = 0;
+  if (inst.in_board_ring != 0) return;
+  inst.in_board_ring = 1;
+  ++inst.board->ring_users;
+}
+
+void StartBoardRing(InstanceRecord &inst) {
+  inst.own_ring = 0;
+  inst.in_board_ring = 1;
+  inst.board->ring_users = 1;
+}
+
+void LeaveBoardRing(InstanceRecord &inst) {
+  if (inst.in_board_ring == 0) return;
+  inst.in_board_ring = 0;
+  --inst.board->ring_users;
+}
+
+void UseOwnRing(InstanceRecord &inst) {
+  LeaveBoardRing(inst);
+  inst.own_ring = 1;
+}
+
 bool CheckInt32Range(int64_t value) {
   if (value < 2147483648LL) return true;
   PrintError("Value must be less than 0x7fffffff.");
@@ -171,11 +195,7 @@ Terr AllocRingBuffers(Tproc_handle proc_id, InstanceRecord &inst, uint32_t n) {
       return FG_OK;
     }
     // The shared ring cannot hold this instance's frames: it gets its own.
-    inst.own_ring = 1;
-    if (inst.in_board_ring != 0) {
-      inst.in_board_ring = 0;
-      --board.ring_users;
-    }
+    UseOwnRing(inst);
   }
   if (inst.own_ring != 0) {
     for (uint32_t i = 0; i < n; ++i) {
@@ -291,7 +311,6 @@ Terr ChangeNumBuffers(Tproc_handle proc_id, TFgInstance *fginst, uint32_t count,
 Terr SetUpBoard(TFgInstance *fginst, uint64_t size, uint32_t i) {
   InstanceRecord &inst = Inst(fginst);
   Bd board = inst.board->handle;
-  inst.setup_stage = 0;
   if (size > 0xFFFFFFFFull) return FG_ERR_BOARD;
 
   const uint32_t format = inst.alternate_depth != 0 ? 4 : 3;
@@ -323,14 +342,12 @@ Terr SetUpBoard(TFgInstance *fginst, uint64_t size, uint32_t i) {
     inst.QtabPtrArray[i] = nullptr;
     return FG_ERR_BOARD;
   }
-  inst.setup_stage = 1;
   if (SdkCheck(board, &inst, CiPhysQTabCreate(board, inst.QtabPtrArray[i], 0)) != 0) {
     PrintError("Initialization error: CiPhysQTabCreate() failed");
     CiRelQTabFree(board, inst.QtabPtrArray[i]);
     inst.QtabPtrArray[i] = nullptr;
     return FG_ERR_BOARD;
   }
-  inst.setup_stage = 2;
 
   if (i == 0) {
     uint32_t model = 0;
@@ -349,7 +366,6 @@ Terr SetUpBoard(TFgInstance *fginst, uint64_t size, uint32_t i) {
         PrintError("Initialization error: CiSignalCreate() failed");
         return FG_ERR_BOARD;
       }
-      inst.setup_stage = 3;
       if (SdkCheck(board, &inst, CiBrdAqSigSetCur(board, &inst.cg_signal, 0)) != 0) {
         return FG_ERR_BOARD;
       }
@@ -368,7 +384,6 @@ Terr SetUpBoard(TFgInstance *fginst, uint64_t size, uint32_t i) {
         BFRegPoke(board, kProfile.reg.gn2_ss_a, 2);
         BFRegPoke(board, kProfile.reg.gn2_ss_b, 2);
       }
-      inst.setup_stage = 3;
       if (SdkCheck(board, &inst, CiBrdAqSigSetCur(board, &inst.cg_ss_signal, 0)) != 0) {
         return FG_ERR_BOARD;
       }
@@ -430,16 +445,10 @@ Terr TakeOwnRing(Tproc_handle proc_id, TFgInstance *fginst) {
     board.board_buffer_count = 0;
     const Terr r = FreeBoardRing(proc_id, inst);
     if (r != FG_OK) return r;
-    board.ring_users = 0;
-    inst.in_board_ring = 0;
-    inst.own_ring = 1;
+    UseOwnRing(inst);  // it was the only user: the board's ring has none now
     return FG_OK;
   }
-  inst.own_ring = 1;
-  if (inst.in_board_ring != 0) {
-    inst.in_board_ring = 0;
-    --board.ring_users;
-  }
+  UseOwnRing(inst);
   // InstBufferOrig holds nothing yet, so the rebuild frees only QTabs and
   // arrays, never the board's buffers.
   if (ChangeNumBuffers(proc_id, fginst, inst.numBuffers, 1) != FG_OK) return FG_ERR_BUFFER_ALLOC;
@@ -461,9 +470,7 @@ Terr ReturnOwnRing(Tproc_handle proc_id, TFgInstance *fginst) {
     // again over the board's buffers so DMA never targets the freed ones.
     Terr r = FreeRingBuffers(proc_id, inst);
     if (r != FG_OK) return r;
-    inst.own_ring = 0;
-    inst.in_board_ring = 1;
-    ++board.ring_users;
+    JoinBoardRing(inst);
     r = ChangeNumBuffers(proc_id, fginst, inst.numBuffers, 1);
     if (r != FG_OK) return r;
   }
@@ -481,9 +488,7 @@ Terr ReturnOwnRing(Tproc_handle proc_id, TFgInstance *fginst) {
     board.BoardBufferOrig[i] = inst.InstBufferOrig[i];
     inst.InstBufferOrig[i] = nullptr;
   }
-  inst.own_ring = 0;
-  inst.in_board_ring = 1;
-  board.ring_users = 1;
+  StartBoardRing(inst);
   board.board_buffer_size = inst.sizeBuffer;
   board.board_buffer_count = inst.numBuffers;
   inst.volatile_mode = 0;

@@ -26,6 +26,18 @@ Terr SetUpBoard(TFgInstance *fginst, uint64_t size, uint32_t i);
 // Fills entry i of the fourteen time-stamp word arrays.
 Terr SetTimestampAddresses(TFgInstance *fginst, uint32_t i);
 
+// Whose buffers the instance acquires into: the board-owned ring, which counts
+// the instances acquiring into it, or a ring of its own. These four are the only
+// code that changes that count or the instance's part in it.
+// Acquires into the board's ring from now on.
+void JoinBoardRing(InstanceRecord &inst);
+// The instance's ring has just become the board's: its one user.
+void StartBoardRing(InstanceRecord &inst);
+// No longer counted among the board's ring users (closing, or an own ring).
+void LeaveBoardRing(InstanceRecord &inst);
+// Acquires into a ring of its own from now on.
+void UseOwnRing(InstanceRecord &inst);
+
 // Gives the instance a ring of its own (volatile mode on): alone on its board
 // it takes over the board's buffers, else a fresh ring of the same count is
 // built. FG_ERR_BUFFER_ALLOC when that fails.

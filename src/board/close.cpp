@@ -37,10 +37,7 @@ Terr FGClose(Tproc_handle proc_id, TFgInstance *fginst) {
 
   Terr result = FreeRingBuffers(proc_id, inst);
   if (result != FG_OK) return result;
-  if (inst.in_board_ring != 0) {
-    --board.ring_users;
-    inst.in_board_ring = 0;
-  }
+  LeaveBoardRing(inst);
   result = FreeRingArrays(proc_id, inst);
   if (result != FG_OK) return result;
   inst.numBuffers = 0;

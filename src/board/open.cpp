@@ -70,7 +70,6 @@ Terr FindBoard(InstanceRecord &inst, std::string_view device, const uint32_t (&c
     if (device.substr(0, prefix.size()) != prefix) continue;
     int32_t n = 0;
     if (!ParseNumber(device.substr(prefix.size()), &n) || counts[f] == 0) break;
-    CopyTo(inst.family, sizeof inst.family, family.name);
     inst.family_code = family.code;
     if (n < 0 || SdkCheck(nullptr, &inst,
                           CiSysBrdFind(family.code, static_cast<uint32_t>(n), entry)) != 0) {
@@ -99,7 +98,6 @@ Terr FindBoard(InstanceRecord &inst, std::string_view device, const uint32_t (&c
   if (device == "default") {
     for (size_t f = 0; f < std::size(kFamilies); ++f) {
       if ((kProfile.families & kFamilies[f].code) == 0 || counts[f] == 0) continue;
-      CopyTo(inst.family, sizeof inst.family, kFamilies[f].name);
       inst.family_code = kFamilies[f].code;
       if (SdkCheck(nullptr, &inst, CiSysBrdFind(kFamilies[f].code, 0, entry)) != 0) {
         return FG_ERR_BOARD_OPEN;
@@ -409,10 +407,7 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
   inst.numBuffers = 0;
   result = ChangeNumBuffers(proc_id, fginst, 2, 0);
   if (result != FG_OK) return release(result);
-  if (inst.own_ring == 0) {
-    ++inst.board->ring_users;
-    inst.in_board_ring = 1;
-  }
+  if (inst.own_ring == 0) JoinBoardRing(inst);
   inst.next_buffer_returned = 0;
   inst.next_buffer_returned_abs = 0;
   inst.next_buffer_acquired = 0;

@@ -16,10 +16,7 @@ Terr OpenRelease::operator()(Terr code) {
     FreeRingBuffers(proc_id, inst);
     FreeAcquisitionSignal(inst);
     FreeRingArrays(proc_id, inst);
-    if (inst.in_board_ring != 0) {
-      --inst.board->ring_users;
-      inst.in_board_ring = 0;
-    }
+    LeaveBoardRing(inst);
     inst.numBuffers = 0;
     if (counted) {
       --g_open_instances;

@@ -131,7 +131,6 @@ struct InstanceRecord {
   std::atomic<uint8_t> exposure_done_running{0};
 
   std::atomic<uint32_t> continuous_grab_timeout{10000};
-  uint32_t setup_stage = 0;
   std::atomic<uint32_t> cg_state{CGStopped};
   std::atomic<uint32_t> cg_startup_state{0};
   std::atomic<uint32_t> cg_signal_armed{0};
@@ -172,8 +171,7 @@ struct InstanceRecord {
 
   std::atomic<uint32_t> overwrite_method{kOverwriteAbort};
   uint32_t frame_height = 0;
-  char family[16] = {' ', 0};  // "RoadRunner", "Raven", "R64", "Gn2" or a blank
-  uint32_t family_code = 0;    // CISYS_TYPE_* of the family name, 0 for the blank
+  uint32_t family_code = 0;  // CISYS_TYPE_* of the board's family, 0 when not found by name
   int32_t dma_direction = 1;
   uint32_t roi_column = 0;
   uint32_t roi_row = 0;
