@@ -61,8 +61,6 @@ const char *ModeName(GrabMode mode) {
   return "?";
 }
 
-// Continuous grabbing starts with a ring this large unless --buffers says otherwise.
-constexpr int32_t kContinuousBuffers = 8;
 
 // The parameters the options ask for, in a fixed order before the first grab: ring,
 // time-out, volatile, the defaults of continuous grabbing, every --set in the order

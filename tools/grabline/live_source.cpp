@@ -21,8 +21,6 @@ constexpr auto kIdleTick = std::chrono::milliseconds(250);
 constexpr auto kRateWindow = std::chrono::milliseconds(500);
 constexpr auto kDroppedReadEvery = std::chrono::milliseconds(100);
 constexpr auto kCopyEvery = std::chrono::milliseconds(100);
-// Pulses on the simulated board's trigger input in external mode, as grab sends them.
-constexpr double kViewPulseRate = kDefaultPulseRate;
 
 FrameTime TimeOf(const tarvel::Image &image) {
   const Timage &r = image.record();
@@ -301,7 +299,7 @@ PluginAnswer LiveSource::ApplyTrigger(TriggerMode mode) {
   }
   if (!answer.ok) return answer;
   if (mode == TriggerMode::kExternal && board_) {
-    pulses_.Start(*board_, kViewPulseRate);
+    pulses_.Start(*board_, kDefaultPulseRate);  // as grab pulses by default
   } else {
     pulses_.Stop();
   }

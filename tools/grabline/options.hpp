@@ -41,6 +41,8 @@ enum class TriggerSource { kCamera, kSoftware, kExternal };
 
 // Rates the external-trigger pulse generator of the simulated board runs at.
 inline constexpr double kDefaultPulseRate = 100;
+// The ring continuous grabbing (grab --mode continuous, view) starts with.
+inline constexpr int32_t kContinuousBuffers = 8;
 inline constexpr double kMinPulseRate = 0.01;
 inline constexpr double kMaxPulseRate = 10000;
 // The longest serial command the tool sends, terminator excluded.

@@ -26,7 +26,6 @@ namespace {
 // A viewer should answer within a second when nothing comes: a grab that waits out
 // the plug-in's ten seconds holds up every change asked meanwhile.
 constexpr int64_t kViewGrabTimeoutMs = 1000;
-constexpr int32_t kViewBuffers = 8;
 
 // Ctrl-C and a termination request end the view. They are blocked in every thread
 // (the plug-in's and the server's start after this) and taken by the main thread
@@ -79,7 +78,7 @@ bool Prepare(tarvel::Instance &instance, const Options &options) {
     if (!SetParam(instance, name, {ParamValue::Int(kViewGrabTimeoutMs)})) return false;
   }
   if (!SetsParam(options, "num_buffers") &&
-      !SetParam(instance, "num_buffers", {ParamValue::Int(kViewBuffers)})) {
+      !SetParam(instance, "num_buffers", {ParamValue::Int(kContinuousBuffers)})) {
     return false;
   }
   if (!SetsParam(options, "overwrite_method") &&
