@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "bfsdk.h"
+#include "io/serial_state.hpp"
 #include "platform/os.hpp"
 #include "tarvel.h"
 
@@ -23,8 +24,8 @@ struct BoardInfo {
   void **BoardBufferOrig;   // the allocations behind them
   uint32_t board_buffer_count;
   uint64_t board_buffer_size;
-  uint32_t ring_users;  // open instances acquiring into the board-owned ring
-  uint32_t users;       // open instances on this board
+  uint32_t ring_users;    // open instances acquiring into the board-owned ring
+  uint32_t users;         // open instances on this board
   char camera_file[536];  // the camera whose settings the board holds now
   uint32_t qs_frame;      // Quick Switch frame register, kept at each frame start
   CiENTRY entry;          // what the SDK's find call said of this board
@@ -34,7 +35,13 @@ struct BoardInfo {
 enum BufState : uint32_t { BufFree = 0, BufAcquired = 1, BufOverwritten = 2 };
 
 // Continuous-grab worker states.
-enum CgState : uint32_t { CGStopped = 0, CGRunning = 1, CGCancelled = 2, CGFailed = 3, CGOBMAbort = 4 };
+enum CgState : uint32_t {
+  CGStopped = 0,
+  CGRunning = 1,
+  CGCancelled = 2,
+  CGFailed = 3,
+  CGOBMAbort = 4
+};
 
 inline constexpr uint32_t kOverwriteAbort = 0;
 inline constexpr uint32_t kOverwriteIgnore = 3;
@@ -47,11 +54,11 @@ struct QuickSwitchRoi {
   uint32_t pos_a;
   uint32_t pos_b;
   uint32_t buffer_index;
-  uint32_t buffers;         // entries of the arrays below
-  void **frame_buffer;      // QSInstFrameBuffer[r]: page-aligned buffers
-  void **buffer_orig;       // the allocations behind them
-  RQTabHeadRec *qtab;       // QSQtabArray[r]
-  RQTabHeadPtr *qtab_ptr;   // QSQtabPtrArray[r]
+  uint32_t buffers;        // entries of the arrays below
+  void **frame_buffer;     // QSInstFrameBuffer[r]: page-aligned buffers
+  void **buffer_orig;      // the allocations behind them
+  RQTabHeadRec *qtab;      // QSQtabArray[r]
+  RQTabHeadPtr *qtab_ptr;  // QSQtabPtrArray[r]
 };
 
 using Callback = TFgCallback;
@@ -83,7 +90,7 @@ struct InstanceRecord {
   void **FrameBuf30BitOrig = nullptr;
   uint32_t numBuffers = 0;
   uint8_t own_ring = 0;
-  uint8_t in_board_ring = 0;  // counted among the board's ring users
+  uint8_t in_board_ring = 0;    // counted among the board's ring users
   uint8_t ring_incomplete = 0;  // the last ring change failed part-way: rebuild, never reuse
   uint64_t sizeBuffer = 0;
   uint64_t sizeBuffer30Bit = 0;
@@ -104,7 +111,6 @@ struct InstanceRecord {
   std::atomic<uint8_t> hw_exception_thread_running{0};
   std::atomic<uint8_t> overflow_pending{0};
   std::atomic<uint8_t> software_trigger_on{0};
-  uint32_t comm_terminate_code = 10;
   uint32_t gp_out_state = 0;  // bit n: level of output n, as read at open or set by out:n
   uint32_t lut_enabled = 0;
 
@@ -135,19 +141,8 @@ struct InstanceRecord {
   std::atomic<uint32_t> cg_startup_state{0};
   std::atomic<uint32_t> cg_signal_armed{0};
 
-  // Serial port (see serial.cpp).
-  void *comm_handle = nullptr;
-  void *comm_bf_ref = nullptr;
-  uint32_t comm_timeout = 1000;
-  uint32_t comm_baud_rate = 9600;
-  uint32_t comm_write_delay = 0;
-  char comm_parity[4] = {'N', 0, 0, 0};  // a parity word, NUL-terminated
-  uint32_t comm_data_bits = 8;
-  uint32_t comm_stop_bits = 1;
-  char *comm_read_buffer = nullptr;
-  char *comm_message_buffer = nullptr;
-  uint32_t comm_read_size = 0;
-  uint32_t comm_message_size = 1024;
+  // Serial port: written only by the serial module (serial.cpp, serial_settings.cpp).
+  SerialPortState serial;
 
   std::atomic<uint32_t> ring_buffer_stop_margin{1};
   std::atomic<uint32_t> *State = nullptr;

@@ -30,19 +30,19 @@ void HeapRelease(char *&block) {
   block = nullptr;
 }
 
-void FreeBuffers(InstanceRecord &inst) {
-  HeapRelease(inst.comm_read_buffer);
-  HeapRelease(inst.comm_message_buffer);
+void FreeBuffers(SerialPortState &port) {
+  HeapRelease(port.read_buffer);
+  HeapRelease(port.message_buffer);
 }
 
 // The references are given up together with the port; a port opened only
 // half (one reference, or no buffers) is closed again so it never counts as
 // open without being usable.
-void ClosePort(InstanceRecord &inst) {
-  if (inst.comm_handle != nullptr) clSerialClose(inst.comm_handle);
-  inst.comm_handle = nullptr;
-  inst.comm_bf_ref = nullptr;
-  FreeBuffers(inst);
+void ClosePort(SerialPortState &port) {
+  if (port.handle != nullptr) clSerialClose(port.handle);
+  port.handle = nullptr;
+  port.port_ref = nullptr;
+  FreeBuffers(port);
 }
 
 // The board's serial index: the configured devices with a serial port that
@@ -71,40 +71,39 @@ void ClosePort(InstanceRecord &inst) {
   return FG_OK;
 }
 
-Terr OpenReferences(InstanceRecord &inst) {
-  Bd board = inst.board->handle;
+Terr OpenReferences(Bd board, SerialPortState &port) {
   if constexpr (kProfile.serial_by_board_handle) {
-    if (clBFSerialInitFromBoardHandle(board, &inst.comm_handle) != CL_ERR_NO_ERR) {
-      inst.comm_handle = nullptr;
+    if (clBFSerialInitFromBoardHandle(board, &port.handle) != CL_ERR_NO_ERR) {
+      port.handle = nullptr;
       return FG_ERR_SERIAL_INIT;
     }
-    if (clBFGetSerialRefFromBoardHandle(board, &inst.comm_bf_ref) != CL_ERR_NO_ERR) {
+    if (clBFGetSerialRefFromBoardHandle(board, &port.port_ref) != CL_ERR_NO_ERR) {
       return FG_ERR_SERIAL_INIT;
     }
   } else {
     uint32_t index = 0;
     const Terr result = PortIndex(board, &index);
     if (result != FG_OK) return result;
-    if (clSerialInit(index, &inst.comm_handle) != CL_ERR_NO_ERR) {
-      inst.comm_handle = nullptr;
+    if (clSerialInit(index, &port.handle) != CL_ERR_NO_ERR) {
+      port.handle = nullptr;
       return FG_ERR_SERIAL_INIT;
     }
-    if (clBFGetSerialRef(index, &inst.comm_bf_ref) != CL_ERR_NO_ERR) return FG_ERR_SERIAL_INIT;
+    if (clBFGetSerialRef(index, &port.port_ref) != CL_ERR_NO_ERR) return FG_ERR_SERIAL_INIT;
   }
   return FG_OK;
 }
 
-Terr AllocateBuffers(InstanceRecord &inst) {
-  inst.comm_read_buffer = static_cast<char *>(HeapAllocate(kCommReadBufferSize));
-  if (inst.comm_read_buffer == nullptr) {
+Terr AllocateBuffers(SerialPortState &port) {
+  port.read_buffer = static_cast<char *>(HeapAllocate(kCommReadBufferSize));
+  if (port.read_buffer == nullptr) {
     PrintError("Unable to allocate memory for read buffer.");
     return FG_ERR_SERIAL_BUFFER;
   }
   // After a failed resize there is no message size to allocate; the port
   // opens without a message buffer and message reads are refused.
-  if (inst.comm_message_size == 0) return FG_OK;
-  inst.comm_message_buffer = static_cast<char *>(HeapAllocate(inst.comm_message_size));
-  if (inst.comm_message_buffer == nullptr) {
+  if (port.message_size == 0) return FG_OK;
+  port.message_buffer = static_cast<char *>(HeapAllocate(port.message_size));
+  if (port.message_buffer == nullptr) {
     PrintError("Unable to allocate memory for serial message buffer.");
     return FG_ERR_SERIAL_BUFFER;
   }
@@ -112,9 +111,9 @@ Terr AllocateBuffers(InstanceRecord &inst) {
 }
 
 // One clSerialWrite and its result as a host code.
-Terr WriteBytes(InstanceRecord &inst, const char *bytes, uint32_t length) {
+Terr WriteBytes(const SerialPortState &port, const char *bytes, uint32_t length) {
   uint32_t size = length;
-  const CLINT32 result = clSerialWrite(inst.comm_handle, bytes, &size, inst.comm_timeout);
+  const CLINT32 result = clSerialWrite(port.handle, bytes, &size, port.timeout_ms);
   if (result == CL_ERR_TIMEOUT) {
     PrintError("Timed out writing message.");
     return FG_ERR_TIMEOUT;
@@ -122,21 +121,21 @@ Terr WriteBytes(InstanceRecord &inst, const char *bytes, uint32_t length) {
   return result == CL_ERR_NO_ERR ? FG_OK : FG_ERR_SERIAL_WRITE;
 }
 
-Terr WriteValue(InstanceRecord &inst, const Tcpar &value) {
-  const uint32_t delay = inst.comm_write_delay;
+Terr WriteValue(const SerialPortState &port, const Tcpar &value) {
+  const uint32_t delay = port.write_delay_ms;
   if (value.type == TPAR_INT) {
     const char byte = static_cast<char>(value.par.l & 0xFF);
-    return WriteBytes(inst, &byte, 1);
+    return WriteBytes(port, &byte, 1);
   }
   if (value.type != TPAR_STRING || value.par.s == nullptr) return FG_ERR_PARAM_TYPE;
   const char *text = value.par.s;
   const size_t length = std::strlen(text);
   if (delay == 0) {
     if (length > UINT32_MAX) return FG_ERR_PARAM_VALUE;
-    return WriteBytes(inst, text, static_cast<uint32_t>(length));
+    return WriteBytes(port, text, static_cast<uint32_t>(length));
   }
   for (size_t i = 0; i < length; ++i) {
-    const Terr result = WriteBytes(inst, text + i, 1);
+    const Terr result = WriteBytes(port, text + i, 1);
     if (result != FG_OK) return result;
     os::Sleep(delay);
   }
@@ -152,15 +151,14 @@ Terr ReadResult(CLINT32 result) {
 }
 
 // The block read both answer forms share.
-Terr ReadBlock(InstanceRecord &inst) {
-  if (!SerialPortOpen(inst)) return SerialHandleError();
-  if (inst.comm_read_size == 0) {
+Terr ReadBlock(SerialPortState &port) {
+  if (!SerialPortOpen(port)) return SerialHandleError();
+  if (port.read_size == 0) {
     PrintError("Read buffer size must be set before reading.");
     return FG_ERR_UNSUPPORTED;
   }
-  uint32_t size = inst.comm_read_size;
-  return ReadResult(
-      clSerialRead(inst.comm_handle, inst.comm_read_buffer, &size, inst.comm_timeout));
+  uint32_t size = port.read_size;
+  return ReadResult(clSerialRead(port.handle, port.read_buffer, &size, port.timeout_ms));
 }
 
 // Stored settings: an integer, of which the low 32 bits are kept.
@@ -177,7 +175,7 @@ void SetSerialHeap(const SerialHeap &heap) {
   g_heap.release = heap.release != nullptr ? heap.release : DefaultRelease;
 }
 
-void CloseSerialPort(InstanceRecord &inst) { ClosePort(inst); }
+void CloseSerialPort(InstanceRecord &inst) { ClosePort(inst.serial); }
 
 Terr SerialHandleError() {
   PrintError("Invalid serial handle.");
@@ -189,25 +187,26 @@ Terr SerialHandleError() {
 Terr SetCommOpen(SetCall &call) {
   InstanceRecord &inst = *call.inst;
   if (BFIsCL(inst.board->handle) == 0) return FG_ERR_SERIAL_NOT_CL;
+  SerialPortState &port = inst.serial;
   // Opening again gives up the old port first: its reference would be lost.
-  ClosePort(inst);
-  Terr result = OpenReferences(inst);
-  if (result == FG_OK) result = AllocateBuffers(inst);
-  if (result != FG_OK) ClosePort(inst);
+  ClosePort(port);
+  Terr result = OpenReferences(inst.board->handle, port);
+  if (result == FG_OK) result = AllocateBuffers(port);
+  if (result != FG_OK) ClosePort(port);
   return result;
 }
 
 Terr SetCommClose(SetCall &call) {
-  InstanceRecord &inst = *call.inst;
-  if (!SerialPortOpen(inst)) return SerialHandleError();
-  ClosePort(inst);
+  SerialPortState &port = call.inst->serial;
+  if (!SerialPortOpen(port)) return SerialHandleError();
+  ClosePort(port);
   return FG_OK;
 }
 
 Terr SetCommFlush(SetCall &call) {
-  InstanceRecord &inst = *call.inst;
-  if (!SerialPortOpen(inst)) return SerialHandleError();
-  if (clFlushPort(inst.comm_handle) != CL_ERR_NO_ERR) {
+  const SerialPortState &port = call.inst->serial;
+  if (!SerialPortOpen(port)) return SerialHandleError();
+  if (clFlushPort(port.handle) != CL_ERR_NO_ERR) {
     PrintError("Error flushing buffer.");
     return FG_ERR_SERIAL_HANDLE;
   }
@@ -215,12 +214,12 @@ Terr SetCommFlush(SetCall &call) {
 }
 
 Terr SetCommWrite(SetCall &call) {
-  InstanceRecord &inst = *call.inst;
-  if (!SerialPortOpen(inst)) return SerialHandleError();
+  const SerialPortState &port = call.inst->serial;
+  if (!SerialPortOpen(port)) return SerialHandleError();
   for (int32_t i = 0; i < call.count; ++i) {
-    const Terr result = WriteValue(inst, call.values[i]);
+    const Terr result = WriteValue(port, call.values[i]);
     if (result != FG_OK) return result;
-    if (inst.comm_write_delay != 0) os::Sleep(inst.comm_write_delay);
+    if (port.write_delay_ms != 0) os::Sleep(port.write_delay_ms);
   }
   return FG_OK;
 }
@@ -234,42 +233,42 @@ Terr SetSerialMessage(SetCall &call) {
 // ---- reads ------------------------------------------------------------------------------
 
 Terr GetCommReadStr(GetCall &call) {
-  InstanceRecord &inst = *call.inst;
-  const Terr result = ReadBlock(inst);
+  SerialPortState &port = call.inst->serial;
+  const Terr result = ReadBlock(port);
   if (result != FG_OK) return result;
-  inst.comm_read_buffer[inst.comm_read_size] = '\0';
-  AnswerText(call, inst.comm_read_buffer);
+  port.read_buffer[port.read_size] = '\0';
+  AnswerText(call, port.read_buffer);
   return FG_OK;
 }
 
 Terr GetCommReadInt(GetCall &call) {
-  InstanceRecord &inst = *call.inst;
-  const Terr result = ReadBlock(inst);
+  SerialPortState &port = call.inst->serial;
+  const Terr result = ReadBlock(port);
   if (result != FG_OK) return result;
-  for (uint32_t i = 0; i < inst.comm_read_size; ++i) {
+  for (uint32_t i = 0; i < port.read_size; ++i) {
     call.values[i].type = TPAR_INT;
-    call.values[i].par.l = static_cast<unsigned char>(inst.comm_read_buffer[i]);
+    call.values[i].par.l = static_cast<unsigned char>(port.read_buffer[i]);
   }
-  *call.count = static_cast<int32_t>(inst.comm_read_size);
+  *call.count = static_cast<int32_t>(port.read_size);
   return FG_OK;
 }
 
 Terr GetSerialMessage(GetCall &call) {
-  InstanceRecord &inst = *call.inst;
-  if (!SerialPortOpen(inst)) return SerialHandleError();
-  if (inst.comm_message_buffer == nullptr || inst.comm_message_size == 0) {
+  const SerialPortState &port = call.inst->serial;
+  if (!SerialPortOpen(port)) return SerialHandleError();
+  if (port.message_buffer == nullptr || port.message_size == 0) {
     PrintError("No serial message buffer.");
     return FG_ERR_SERIAL_BUFFER;
   }
-  char *message = inst.comm_message_buffer;
-  std::memset(message, 0, inst.comm_message_size);
+  char *message = port.message_buffer;
+  std::memset(message, 0, port.message_size);
   uint32_t stored = 0;
-  for (uint32_t i = 0; i + 1 < inst.comm_message_size; ++i) {
+  for (uint32_t i = 0; i + 1 < port.message_size; ++i) {
     char byte = 0;
     uint32_t size = 1;
-    const Terr result = ReadResult(clSerialRead(inst.comm_handle, &byte, &size, inst.comm_timeout));
+    const Terr result = ReadResult(clSerialRead(port.handle, &byte, &size, port.timeout_ms));
     if (result != FG_OK) return result;
-    if (static_cast<unsigned char>(byte) == inst.comm_terminate_code) break;
+    if (static_cast<unsigned char>(byte) == port.terminate_code) break;
     message[stored++] = byte;
   }
   message[stored] = '\0';
@@ -290,12 +289,12 @@ Terr SetReadBufSize(SetCall &call) {
     PrintError("Read buffer size must be smaller than 32768.");
     return FG_ERR_PARAM_VALUE;
   }
-  call.inst->comm_read_size = static_cast<uint32_t>(value.par.l);
+  call.inst->serial.read_size = static_cast<uint32_t>(value.par.l);
   return FG_OK;
 }
 
 Terr GetReadBufSize(GetCall &call) {
-  AnswerInt(call, call.inst->comm_read_size);
+  AnswerInt(call, call.inst->serial.read_size);
   return FG_OK;
 }
 
@@ -306,12 +305,12 @@ Terr SetSerialTerminateCode(SetCall &call) {
     PrintError("The serial termination code must be a number between 0 and 255");
     return FG_ERR_PARAM_VALUE;
   }
-  call.inst->comm_terminate_code = static_cast<uint32_t>(value.par.l);
+  call.inst->serial.terminate_code = static_cast<uint32_t>(value.par.l);
   return FG_OK;
 }
 
 Terr GetSerialTerminateCode(GetCall &call) {
-  AnswerInt(call, call.inst->comm_terminate_code);
+  AnswerInt(call, call.inst->serial.terminate_code);
   return FG_OK;
 }
 
@@ -327,12 +326,12 @@ Terr SetSerialMessageBufSize(SetCall &call) {
     PrintError("The buffer size must be at least 1.");
     return FG_ERR_PARAM_VALUE;
   }
-  InstanceRecord &inst = *call.inst;
-  HeapRelease(inst.comm_message_buffer);
-  inst.comm_message_size = static_cast<uint32_t>(value.par.l);
-  inst.comm_message_buffer = static_cast<char *>(HeapAllocate(inst.comm_message_size));
-  if (inst.comm_message_buffer == nullptr) {
-    inst.comm_message_size = 0;
+  SerialPortState &port = call.inst->serial;
+  HeapRelease(port.message_buffer);
+  port.message_size = static_cast<uint32_t>(value.par.l);
+  port.message_buffer = static_cast<char *>(HeapAllocate(port.message_size));
+  if (port.message_buffer == nullptr) {
+    port.message_size = 0;
     PrintError("Unable to allocate memory for serial message buffer.");
     return FG_ERR_SERIAL_BUFFER;
   }
@@ -340,21 +339,23 @@ Terr SetSerialMessageBufSize(SetCall &call) {
 }
 
 Terr GetSerialMessageBufSize(GetCall &call) {
-  AnswerInt(call, call.inst->comm_message_size);
+  AnswerInt(call, call.inst->serial.message_size);
   return FG_OK;
 }
 
-Terr SetSerialTimeout(SetCall &call) { return StoreLow32(call, &call.inst->comm_timeout); }
+Terr SetSerialTimeout(SetCall &call) { return StoreLow32(call, &call.inst->serial.timeout_ms); }
 
 Terr GetSerialTimeout(GetCall &call) {
-  AnswerInt(call, call.inst->comm_timeout);
+  AnswerInt(call, call.inst->serial.timeout_ms);
   return FG_OK;
 }
 
-Terr SetSerialWriteDelay(SetCall &call) { return StoreLow32(call, &call.inst->comm_write_delay); }
+Terr SetSerialWriteDelay(SetCall &call) {
+  return StoreLow32(call, &call.inst->serial.write_delay_ms);
+}
 
 Terr GetSerialWriteDelay(GetCall &call) {
-  AnswerInt(call, call.inst->comm_write_delay);
+  AnswerInt(call, call.inst->serial.write_delay_ms);
   return FG_OK;
 }
 

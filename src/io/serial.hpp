@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "board/records.hpp"
+#include "io/serial_state.hpp"
 #include "plugin/result_codes.hpp"
 
 namespace grabline {
@@ -17,6 +18,8 @@ inline constexpr uint32_t kCommReadBufferSize = 32768;  // one more than the lar
 inline constexpr uint32_t kCommMaxSize = 32767;         // block reads and the message buffer
 inline constexpr size_t kCommParamMax = 1023;           // characters of a settings string
 inline constexpr size_t kCommParityMax = 3;             // characters of a parity word
+static_assert(sizeof(SerialPortState::parity) == kCommParityMax + 1,
+              "a parity word that parses must fit the stored one");
 
 // The serial buffers come from the process heap, not the host's allocator.
 // Tests replace it to make an allocation fail; null functions restore the
@@ -32,7 +35,8 @@ void SetSerialHeap(const SerialHeap &heap);
 void CloseSerialPort(InstanceRecord &inst);
 
 // The port counts as open exactly while its handle is set.
-inline bool SerialPortOpen(const InstanceRecord &inst) { return inst.comm_handle != nullptr; }
+inline bool SerialPortOpen(const SerialPortState &port) { return port.handle != nullptr; }
+inline bool SerialPortOpen(const InstanceRecord &inst) { return SerialPortOpen(inst.serial); }
 // The answer to every port operation on a closed port.
 Terr SerialHandleError();
 

@@ -143,8 +143,8 @@ CommParse ParseCommParam(std::string_view text, CommTokens *tokens) {
 Terr SetCommParam(SetCall &call) {
   const Tcpar &value = call.first();
   if (value.type != TPAR_STRING || value.par.s == nullptr) return FG_ERR_PARAM_TYPE;
-  InstanceRecord &inst = *call.inst;
-  if (!SerialPortOpen(inst)) return SerialHandleError();
+  SerialPortState &port = call.inst->serial;
+  if (!SerialPortOpen(port)) return SerialHandleError();
 
   // Scanning stops one past the longest string taken, whatever the host passed.
   const std::string_view text(value.par.s, strnlen(value.par.s, kCommParamMax + 1));
@@ -161,43 +161,43 @@ Terr SetCommParam(SetCall &call) {
 
   // What the tokens name is stored; a check that fails takes back only its
   // own field, so the others reach the port with the next good settings.
-  const uint32_t old_timeout = inst.comm_timeout;
-  const uint32_t old_baud_rate = inst.comm_baud_rate;
-  const uint32_t old_data_bits = inst.comm_data_bits;
-  const uint32_t old_stop_bits = inst.comm_stop_bits;
-  char old_parity[sizeof inst.comm_parity];
-  std::memcpy(old_parity, inst.comm_parity, sizeof old_parity);
-  if (tokens.timeout) inst.comm_timeout = *tokens.timeout;
-  if (tokens.baud_rate) inst.comm_baud_rate = *tokens.baud_rate;
-  if (tokens.data_bits) inst.comm_data_bits = *tokens.data_bits;
-  if (tokens.stop_bits) inst.comm_stop_bits = *tokens.stop_bits;
-  if (tokens.parity[0] != '\0') std::memcpy(inst.comm_parity, tokens.parity, sizeof tokens.parity);
+  const uint32_t old_timeout = port.timeout_ms;
+  const uint32_t old_baud_rate = port.baud_rate;
+  const uint32_t old_data_bits = port.data_bits;
+  const uint32_t old_stop_bits = port.stop_bits;
+  char old_parity[sizeof port.parity];
+  std::memcpy(old_parity, port.parity, sizeof old_parity);
+  if (tokens.timeout) port.timeout_ms = *tokens.timeout;
+  if (tokens.baud_rate) port.baud_rate = *tokens.baud_rate;
+  if (tokens.data_bits) port.data_bits = *tokens.data_bits;
+  if (tokens.stop_bits) port.stop_bits = *tokens.stop_bits;
+  if (tokens.parity[0] != '\0') std::memcpy(port.parity, tokens.parity, sizeof tokens.parity);
 
-  if (inst.comm_timeout == 0) {
-    inst.comm_timeout = old_timeout;
+  if (port.timeout_ms == 0) {
+    port.timeout_ms = old_timeout;
     return Refuse(kTimeoutMessage);
   }
-  const std::optional<uint32_t> baud = BaudCode(inst.comm_baud_rate);
+  const std::optional<uint32_t> baud = BaudCode(port.baud_rate);
   if (!baud) {
-    inst.comm_baud_rate = old_baud_rate;
+    port.baud_rate = old_baud_rate;
     return Refuse(kBaudMessage);
   }
-  if (inst.comm_data_bits < 5 || inst.comm_data_bits > 8) {
-    inst.comm_data_bits = old_data_bits;
+  if (port.data_bits < 5 || port.data_bits > 8) {
+    port.data_bits = old_data_bits;
     return Refuse(kDataBitsMessage);
   }
-  const std::optional<uint32_t> stop_bits = StopBitsCode(inst.comm_stop_bits);
+  const std::optional<uint32_t> stop_bits = StopBitsCode(port.stop_bits);
   if (!stop_bits) {
-    inst.comm_stop_bits = old_stop_bits;
+    port.stop_bits = old_stop_bits;
     return Refuse(kStopBitsMessage);
   }
-  const std::optional<uint32_t> parity = ParityCode(inst.comm_parity);
+  const std::optional<uint32_t> parity = ParityCode(port.parity);
   if (!parity) {
-    std::memcpy(inst.comm_parity, old_parity, sizeof old_parity);
+    std::memcpy(port.parity, old_parity, sizeof old_parity);
     return Refuse(kParityMessage);
   }
 
-  if (clBFSerialSettings(inst.comm_bf_ref, *baud, inst.comm_data_bits - 5, *parity, *stop_bits) !=
+  if (clBFSerialSettings(port.port_ref, *baud, port.data_bits - 5, *parity, *stop_bits) !=
       CL_ERR_NO_ERR) {
     PrintError("Error changing comm settings.");
     return FG_ERR_SERIAL_SETTINGS;
@@ -217,10 +217,10 @@ Terr SetSerialBaudrate(SetCall &call) {
 }
 
 Terr GetSerialBaudrate(GetCall &call) {
-  const InstanceRecord &inst = *call.inst;
-  if (!SerialPortOpen(inst)) return SerialHandleError();
+  const SerialPortState &port = call.inst->serial;
+  if (!SerialPortOpen(port)) return SerialHandleError();
   uint32_t code = 0;
-  if (clBFGetBaudRate(inst.comm_bf_ref, &code) != CL_ERR_NO_ERR) return FG_ERR_GET_FAILED;
+  if (clBFGetBaudRate(port.port_ref, &code) != CL_ERR_NO_ERR) return FG_ERR_GET_FAILED;
   for (size_t i = 0; i < std::size(kBaudRates); ++i) {
     if (code == (1u << i)) {
       AnswerInt(call, kBaudRates[i]);

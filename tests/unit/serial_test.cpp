@@ -133,7 +133,7 @@ TEST_F(SerialBuffers, AnOpenWhoseBufferFailsLeavesThePortClosed) {
   EXPECT_EQ(Open(), FG_ERR_SERIAL_BUFFER);
   EXPECT_EQ(Printed(), std::vector<std::string>{"Unable to allocate memory for read buffer."});
   EXPECT_FALSE(SerialPortOpen(inst_));
-  EXPECT_EQ(inst_.comm_bf_ref, nullptr);
+  EXPECT_EQ(inst_.serial.port_ref, nullptr);
   EXPECT_EQ(bfsim::OpenSerialHandles(), 0u);
 
   CountingHeap::fail_at = 3;  // the message buffer of the second open
@@ -141,7 +141,7 @@ TEST_F(SerialBuffers, AnOpenWhoseBufferFailsLeavesThePortClosed) {
   EXPECT_EQ(Printed(),
             std::vector<std::string>{"Unable to allocate memory for serial message buffer."});
   EXPECT_FALSE(SerialPortOpen(inst_));
-  EXPECT_EQ(inst_.comm_read_buffer, nullptr);
+  EXPECT_EQ(inst_.serial.read_buffer, nullptr);
   EXPECT_EQ(CountingHeap::live, 0);
   EXPECT_EQ(bfsim::OpenSerialHandles(), 0u);
 
@@ -156,8 +156,8 @@ TEST_F(SerialBuffers, AFailedResizeLeavesNoMessageBufferUntilTheNextGoodOne) {
   ASSERT_EQ(Open(), FG_OK);
   CountingHeap::fail_at = CountingHeap::allocations + 1;
   EXPECT_EQ(MessageSize(64), FG_ERR_SERIAL_BUFFER);
-  EXPECT_EQ(inst_.comm_message_size, 0u);
-  EXPECT_EQ(inst_.comm_message_buffer, nullptr);
+  EXPECT_EQ(inst_.serial.message_size, 0u);
+  EXPECT_EQ(inst_.serial.message_buffer, nullptr);
   EXPECT_EQ(ReadMessage(), FG_ERR_SERIAL_BUFFER);
   EXPECT_EQ(Printed(),
             (std::vector<std::string>{"Unable to allocate memory for serial message buffer.",
@@ -178,7 +178,7 @@ TEST_F(SerialBuffers, AMessageBufferMadeWhileClosedIsFreedWithThePort) {
   EXPECT_EQ(CountingHeap::live, 1);
   CloseSerialPort(inst_);
   EXPECT_EQ(CountingHeap::live, 0);
-  EXPECT_EQ(inst_.comm_message_size, 100u);  // the size stays for the next open
+  EXPECT_EQ(inst_.serial.message_size, 100u);  // the size stays for the next open
 }
 
 }  // namespace
