@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "acq/quick_switch_state.hpp"
 #include "bfsdk.h"
 #include "platform/os.hpp"
 #include "tarvel.h"
@@ -38,21 +39,6 @@ enum CgState : uint32_t { CGStopped = 0, CGRunning = 1, CGCancelled = 2, CGFaile
 
 inline constexpr uint32_t kOverwriteAbort = 0;
 inline constexpr uint32_t kOverwriteIgnore = 3;
-
-inline constexpr int kMaxQuickSwitchRois = 8;
-
-struct QuickSwitchRoi {
-  uint32_t width;
-  uint32_t height;
-  uint32_t pos_a;
-  uint32_t pos_b;
-  uint32_t buffer_index;
-  uint32_t buffers;         // entries of the arrays below
-  void **frame_buffer;      // QSInstFrameBuffer[r]: page-aligned buffers
-  void **buffer_orig;       // the allocations behind them
-  RQTabHeadRec *qtab;       // QSQtabArray[r]
-  RQTabHeadPtr *qtab_ptr;   // QSQtabPtrArray[r]
-};
 
 using Callback = TFgCallback;
 
@@ -180,16 +166,7 @@ struct InstanceRecord {
   uint32_t frames_pending = 0;  // guarded by the process-wide cg_list_mutex
   uint8_t lut_type = 0;
 
-  // Quick Switch. The mode is read by grabs while parameters may change it.
-  std::atomic<uint8_t> quick_switch_mode{0};
-  uint32_t quick_switch_num_rois = 2;
-  uint32_t quick_switch_num_buffers = 10;
-  uint32_t quick_switch_next_roi = 0;
-  QuickSwitchRoi qs_roi[kMaxQuickSwitchRois] = {};
-  CiSIGNAL *QSSignal = nullptr;
-  uint8_t qs_first_frame = 0;
-  uint32_t qs_roi_in_flight = 0;
-  std::atomic<uint8_t> qs_started{0};
+  QuickSwitchState quick_switch;  // owned by quick_switch.cpp
 
   uint32_t wait_frame_exposure_timeout = 1000;
   std::atomic<uint8_t> print_grab{0};
