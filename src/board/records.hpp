@@ -12,6 +12,7 @@
 
 #include "acq/quick_switch_state.hpp"
 #include "bfsdk.h"
+#include "params/stitch_params.hpp"
 #include "platform/os.hpp"
 #include "tarvel.h"
 
@@ -187,16 +188,7 @@ struct InstanceRecord {
   std::atomic<uint8_t> debug_output{0};
   std::atomic<uint8_t> software_timestamp{0};
 
-  // Multi-camera stitching share (stitch_params.cpp): written only by
-  // FGSetParam and FGClose on the application's thread.
-  uint8_t stitch_main = 0;
-  uint8_t stitch_aux = 0;
-  int64_t stitch_aux_max = 1;
-  uint32_t stitch_num = 0;
-  char stitch_share_name[128] = {};
-  os::SharedMemory *stitch_mapping = nullptr;
-  void *stitch_view = nullptr;
-  uint8_t stitch_locked = 0;
+  StitchShareState stitch;  // owned by stitch_params.cpp
 };
 
 }  // namespace grabline
