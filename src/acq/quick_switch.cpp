@@ -41,7 +41,8 @@ uint32_t PixelFormat(const InstanceRecord &inst) { return inst.alternate_depth !
 // buffer. Stops at the first failing host free, leaving the rest referenced.
 Terr ReleaseRegions(Tproc_handle proc_id, InstanceRecord &inst) {
   Bd board = inst.board->handle;
-  for (QuickSwitchRoi &roi : inst.qs_roi) {
+  QuickSwitchState &qs = inst.quick_switch;
+  for (QuickSwitchRoi &roi : qs.rois) {
     for (uint32_t i = 0; i < roi.buffers; ++i) {
       if (roi.qtab_ptr != nullptr && roi.qtab_ptr[i] != nullptr) {
         CiRelQTabFree(board, roi.qtab_ptr[i]);
@@ -57,9 +58,10 @@ Terr ReleaseRegions(Tproc_handle proc_id, InstanceRecord &inst) {
     roi.buffers = 0;
     roi.buffer_index = 0;
   }
-  if (inst.QSSignal != nullptr) {
-    if (inst.QSSignal->impl != nullptr) CiSignalFree(board, inst.QSSignal);
-    FREE_ARRAY(proc_id, inst.QSSignal);
+  if (qs.signal != nullptr) {
+    if (qs.signal->impl != nullptr) CiSignalFree(board, qs.signal);
+    // The host's traces and error hook know the signal by this name.
+    FREE_ARRAY_NAMED(proc_id, qs.signal, "(inst.QSSignal)");
   }
   return FG_OK;
 }
@@ -130,16 +132,18 @@ Terr Build(Tproc_handle proc_id, InstanceRecord &inst, uint32_t numBuffers, Setu
   Bd board = inst.board->handle;
   CiCam camera = nullptr;
   if (SdkCheck(board, &inst, CiBrdCamGetCur(board, &camera)) != 0) return FG_ERR_BOARD;
-  const uint32_t regions = std::min<uint32_t>(inst.quick_switch_num_rois, kMaxQuickSwitchRois);
+  QuickSwitchState &qs = inst.quick_switch;
+  const uint32_t regions = std::min<uint32_t>(qs.num_rois, kMaxQuickSwitchRois);
   for (uint32_t r = 0; r < regions; ++r) {
-    const Terr result = BuildRegion(proc_id, inst, camera, inst.qs_roi[r], numBuffers, state);
+    const Terr result = BuildRegion(proc_id, inst, camera, qs.rois[r], numBuffers, state);
     if (result != FG_OK) return result;
   }
 
-  Terr result = HOST_ALLOC(proc_id, sizeof(CiSIGNAL), &inst.QSSignal);
+  // The host's traces and error hook know the signal by this name.
+  Terr result = HOST_ALLOC_NAMED(proc_id, sizeof(CiSIGNAL), &qs.signal, "&inst.QSSignal");
   if (result != FG_OK) return result;
-  std::memset(inst.QSSignal, 0, sizeof(CiSIGNAL));
-  if (SdkCheck(board, &inst, CiSignalCreate(board, kQsSignalType, inst.QSSignal)) != 0) {
+  std::memset(qs.signal, 0, sizeof(CiSIGNAL));
+  if (SdkCheck(board, &inst, CiSignalCreate(board, kQsSignalType, qs.signal)) != 0) {
     PrintError("Initialization error: CiSignalCreate() failed");
     return FG_ERR_BOARD;
   }
@@ -181,9 +185,9 @@ Terr QSSetup(Tproc_handle proc_id, TFgInstance *fginst, uint32_t numBuffers) {
   SetupState state;
   const Terr result = Build(proc_id, inst, numBuffers, state);
   if (result == FG_OK) {
-    inst.quick_switch_num_buffers = numBuffers;
-    inst.qs_first_frame = 1;
-    inst.qs_started = 0;
+    inst.quick_switch.num_buffers = numBuffers;
+    inst.quick_switch.first_frame = 1;
+    inst.quick_switch.started = 0;
     return FG_OK;
   }
   // Undo in reverse: the rings go, the board gets its acquisition mode and
@@ -198,25 +202,42 @@ Terr QSSetup(Tproc_handle proc_id, TFgInstance *fginst, uint32_t numBuffers) {
 
 Terr QSFree(Tproc_handle proc_id, TFgInstance *fginst) {
   InstanceRecord &inst = Inst(fginst);
-  if (inst.quick_switch_mode == 0 || !kProfile.has_quick_switch) return FG_OK;
+  QuickSwitchState &qs = inst.quick_switch;
+  if (qs.mode == 0 || !kProfile.has_quick_switch) {
+    qs.mode = 0;
+    return FG_OK;
+  }
   Bd board = inst.board->handle;
   CiShutdown(board, 0);
   BFQSModeSet(board, 0);
-  inst.qs_started = 0;
-  return ReleaseRegions(proc_id, inst);
+  qs.started = 0;
+  const Terr result = ReleaseRegions(proc_id, inst);
+  if (result == FG_OK) qs.mode = 0;
+  return result;
+}
+
+bool QSModeOn(const InstanceRecord &inst) { return inst.quick_switch.mode != 0; }
+
+bool QSRingsActive(const InstanceRecord &inst) {
+  return inst.quick_switch.mode != 0 && inst.quick_switch.signal != nullptr;
+}
+
+void QSCancelWait(InstanceRecord &inst) {
+  CiSignalCancel(inst.board->handle, inst.quick_switch.signal);
 }
 
 Terr QSNextFrame(Tproc_handle, TFgInstance *fginst) {
   InstanceRecord &inst = Inst(fginst);
   Bd board = inst.board->handle;
-  const uint32_t r = inst.quick_switch_next_roi;
+  QuickSwitchState &qs = inst.quick_switch;
+  const uint32_t r = qs.next_roi;
   // Only regions 0 and 1 can follow one another on the board; a region
   // that has no ring (fewer regions now than when it was named) neither.
-  if (r > 1 || r >= inst.quick_switch_num_rois || inst.qs_roi[r].qtab_ptr == nullptr) {
+  if (r > 1 || r >= qs.num_rois || qs.rois[r].qtab_ptr == nullptr) {
     PrintError("Next ROI is not available in Quick Switch mode.");
     return FG_ERR_BOARD;
   }
-  QuickSwitchRoi &roi = inst.qs_roi[r];
+  QuickSwitchRoi &roi = qs.rois[r];
   if (SdkCheck(board, &inst,
                BFRegPoke(board, kProfile.reg.qs_next, r == 1 ? kNextRegionOne : kNextRegionZero)) !=
           0 ||
@@ -230,29 +251,30 @@ Terr QSNextFrame(Tproc_handle, TFgInstance *fginst) {
     PrintError("Initialization error: CiConDMACommand() failed");
     return FG_ERR_BOARD;
   }
-  if (inst.qs_first_frame != 0) {
+  if (qs.first_frame != 0) {
     if (SdkCheck(board, &inst, CiConAqCommand(board, BF_CONAQ_GRAB, 0)) != 0) {
       PrintError("Quick Switch error: CiConAqCommand() failed");
       return FG_ERR_BOARD;
     }
-    inst.qs_first_frame = 0;
+    qs.first_frame = 0;
   }
   inst.board->qs_frame = BFRegPeek(board, kProfile.reg.qs_frame);
   if (SdkCheck(board, &inst, CiConSwTrig(board, kSoftwareTrigger, kTriggerPulse)) != 0) {
     PrintError("Quick Switch error: CiConSwTrig() failed");
     return FG_ERR_BOARD;
   }
-  inst.qs_roi_in_flight = r;
+  qs.roi_in_flight = r;
   return FG_OK;
 }
 
 Terr QSGrab(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *num_image) {
   InstanceRecord &inst = Inst(fginst);
   Bd board = inst.board->handle;
-  if (inst.QSSignal == nullptr) return FG_ERR_GRAB;
-  QuickSwitchRoi &roi = inst.qs_roi[inst.qs_roi_in_flight];
-  const uint32_t waited = CiSignalWait(board, inst.QSSignal, inst.grab_timeout, nullptr);
-  inst.qs_started = 0;
+  QuickSwitchState &qs = inst.quick_switch;
+  if (qs.signal == nullptr) return FG_ERR_GRAB;
+  QuickSwitchRoi &roi = qs.rois[qs.roi_in_flight];
+  const uint32_t waited = CiSignalWait(board, qs.signal, inst.grab_timeout, nullptr);
+  qs.started = 0;
   if (waited != 0) {
     PrintError("Error waiting for EOF interrupt in Quick Switch mode");
     return FG_ERR_GRAB;
@@ -302,7 +324,7 @@ Terr QSGrabOp(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t 
   }
   Terr result = LockCancelMutex(currInst);
   if (result != FG_OK) return result;
-  if (currInst->qs_started == 0) {
+  if (currInst->quick_switch.started == 0) {
     result = QSNextFrame(proc_id, fginst);
     if (result != FG_OK) {
       UnlockCancelMutex(currInst);
@@ -319,10 +341,11 @@ namespace {
 // Starts a frame unless one is in flight; a frame that could not be started
 // does not count as started, so the next grab does not wait for it.
 Terr StartIfIdle(Tproc_handle proc_id, TFgInstance *fginst, InstanceRecord *currInst) {
-  if (currInst->qs_started != 0) return FG_OK;
-  currInst->qs_started = 1;
+  std::atomic<uint8_t> &started = currInst->quick_switch.started;
+  if (started != 0) return FG_OK;
+  started = 1;
   const Terr result = QSNextFrame(proc_id, fginst);
-  if (result != FG_OK) currInst->qs_started = 0;
+  if (result != FG_OK) started = 0;
   return result;
 }
 

@@ -10,6 +10,8 @@
 
 namespace grabline {
 
+struct InstanceRecord;
+
 // Builds a ring of `numBuffers` buffers for every region and switches the
 // board into the mode. A failure leaves nothing allocated and the board
 // acquiring into the normal ring as before.
@@ -22,11 +24,22 @@ Terr QSNextFrame(Tproc_handle proc_id, TFgInstance *fginst);
 // with the cancel mutex held; releases it around the wait.
 Terr QSGrab(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *num_image);
 
-// Leaves the mode and releases the region rings; nothing while the mode is off.
+// Leaves the mode: stops the board, releases the region rings and clears the
+// mode. While the mode is off, or in a build without the region rings, only
+// the mode is cleared. A failing release leaves the mode on.
 Terr QSFree(Tproc_handle proc_id, TFgInstance *fginst);
 
 // Gives the board back the instance's own acquisition window.
 Terr QSRestoreRegion(TFgInstance *fginst);
+
+// The mode is on: FGGrab, FGGrabStart and FGGrabAsync go to the operations
+// below. In the standard build it is a flag only.
+bool QSModeOn(const InstanceRecord &inst);
+
+// The mode is on with its region rings built: a grab may be waiting for the
+// end of a region frame, which QSCancelWait ends at once.
+bool QSRingsActive(const InstanceRecord &inst);
+void QSCancelWait(InstanceRecord &inst);
 
 // FGGrab, FGGrabStart and FGGrabAsync while the mode is on.
 Terr QSGrabOp(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *num_image);

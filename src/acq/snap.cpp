@@ -248,7 +248,7 @@ Terr FGGrab(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *n
   InstanceRecord *currInst = CurrInst(fginst);
   if (currInst == nullptr || currInst->board == nullptr) return FG_ERR_BOARD;
   if (image == nullptr || num_image == nullptr) return FG_ERR_PARAM_VALUE;
-  if (currInst->quick_switch_mode != 0) return QSGrabOp(proc_id, fginst, image, num_image);
+  if (QSModeOn(*currInst)) return QSGrabOp(proc_id, fginst, image, num_image);
   Terr result = LockCancelMutex(currInst);
   if (result != FG_OK) return result;
   uint32_t read_buffer = 0;
@@ -266,7 +266,7 @@ Terr FGGrabAsync(Tproc_handle proc_id, TFgInstance *fginst, double max_age, Tima
                  int32_t *num_image) {
   InstanceRecord *currInst = CurrInst(fginst);
   if (currInst == nullptr || currInst->board == nullptr) return FG_ERR_BOARD;
-  if (currInst->quick_switch_mode != 0) {
+  if (QSModeOn(*currInst)) {
     if (image == nullptr || num_image == nullptr) return FG_ERR_PARAM_VALUE;
     return QSGrabAsyncOp(proc_id, fginst, image, num_image);
   }
@@ -278,7 +278,7 @@ Terr FGGrabAsync(Tproc_handle proc_id, TFgInstance *fginst, double max_age, Tima
 Terr FGGrabStart(Tproc_handle proc_id, TFgInstance *fginst, double max_age) {
   InstanceRecord *currInst = CurrInst(fginst);
   if (currInst == nullptr || currInst->board == nullptr) return FG_ERR_BOARD;
-  if (currInst->quick_switch_mode != 0) return QSGrabStartOp(proc_id, fginst);
+  if (QSModeOn(*currInst)) return QSGrabStartOp(proc_id, fginst);
   InstanceRecord &inst = *currInst;
   Bd board = inst.board->handle;
   Terr result = LockCancelMutex(currInst);
@@ -324,10 +324,10 @@ Terr AbortGrab(TFgInstance *fginst) {
   InstanceRecord &inst = *currInst;
   Terr result = LockCancelMutex(currInst);
   if (result != FG_OK) return result;
-  if (inst.quick_switch_mode != 0 && inst.QSSignal != nullptr) {
+  if (QSRingsActive(inst)) {
     // The board runs the region rings: a waiting region grab must end now,
     // not at its time-out, and the normal ring is not armed to restart.
-    CiSignalCancel(inst.board->handle, inst.QSSignal);
+    QSCancelWait(inst);
   } else if (inst.continuous_grabbing != 0) {
     ReleaseContinuousWait(fginst);
   } else {

@@ -43,7 +43,6 @@ Terr FGClose(Tproc_handle proc_id, TFgInstance *fginst) {
   inst.numBuffers = 0;
   result = QSFree(proc_id, fginst);
   if (result != FG_OK) return result;
-  inst.quick_switch_mode = 0;
   FreeAcquisitionSignal(inst);
   CloseSerialPort(inst);
 

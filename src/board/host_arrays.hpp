@@ -32,12 +32,14 @@ inline void *AlignedStart(void *allocation) {
   ::grabline::ZeroFill(HOST_ALLOC(proc, uint64_t{n} * sizeof *(field), &(field)), (field), (n))
 
 // Frees an array when present and clears the field; a failing free returns
-// its result from the calling function.
-#define FREE_ARRAY(proc, field)                    \
-  do {                                             \
-    if ((field) != nullptr) {                      \
-      const Terr freed = HOST_FREE(proc, (field)); \
-      (field) = nullptr;                           \
-      if (freed != FG_OK) return freed;            \
-    }                                              \
+// its result from the calling function. FREE_ARRAY_NAMED shows the host
+// `name` for the field, as HOST_FREE_NAMED does.
+#define FREE_ARRAY(proc, field) FREE_ARRAY_NAMED(proc, field, "(" #field ")")
+#define FREE_ARRAY_NAMED(proc, field, name)                    \
+  do {                                                         \
+    if ((field) != nullptr) {                                  \
+      const Terr freed = HOST_FREE_NAMED(proc, (field), name); \
+      (field) = nullptr;                                       \
+      if (freed != FG_OK) return freed;                        \
+    }                                                          \
   } while (0)

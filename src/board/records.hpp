@@ -10,8 +10,10 @@
 #include <atomic>
 #include <cstdint>
 
+#include "acq/quick_switch_state.hpp"
 #include "bfsdk.h"
 #include "io/serial_state.hpp"
+#include "params/stitch_params.hpp"
 #include "platform/os.hpp"
 #include "tarvel.h"
 
@@ -45,21 +47,6 @@ enum CgState : uint32_t {
 
 inline constexpr uint32_t kOverwriteAbort = 0;
 inline constexpr uint32_t kOverwriteIgnore = 3;
-
-inline constexpr int kMaxQuickSwitchRois = 8;
-
-struct QuickSwitchRoi {
-  uint32_t width;
-  uint32_t height;
-  uint32_t pos_a;
-  uint32_t pos_b;
-  uint32_t buffer_index;
-  uint32_t buffers;        // entries of the arrays below
-  void **frame_buffer;     // QSInstFrameBuffer[r]: page-aligned buffers
-  void **buffer_orig;      // the allocations behind them
-  RQTabHeadRec *qtab;      // QSQtabArray[r]
-  RQTabHeadPtr *qtab_ptr;  // QSQtabPtrArray[r]
-};
 
 using Callback = TFgCallback;
 
@@ -173,16 +160,7 @@ struct InstanceRecord {
   uint32_t frames_pending = 0;  // guarded by the process-wide cg_list_mutex
   uint8_t lut_type = 0;
 
-  // Quick Switch. The mode is read by grabs while parameters may change it.
-  std::atomic<uint8_t> quick_switch_mode{0};
-  uint32_t quick_switch_num_rois = 2;
-  uint32_t quick_switch_num_buffers = 10;
-  uint32_t quick_switch_next_roi = 0;
-  QuickSwitchRoi qs_roi[kMaxQuickSwitchRois] = {};
-  CiSIGNAL *QSSignal = nullptr;
-  uint8_t qs_first_frame = 0;
-  uint32_t qs_roi_in_flight = 0;
-  std::atomic<uint8_t> qs_started{0};
+  QuickSwitchState quick_switch;  // owned by quick_switch.cpp
 
   uint32_t wait_frame_exposure_timeout = 1000;
   std::atomic<uint8_t> print_grab{0};
@@ -203,16 +181,7 @@ struct InstanceRecord {
   std::atomic<uint8_t> debug_output{0};
   std::atomic<uint8_t> software_timestamp{0};
 
-  // Multi-camera stitching share (stitch_params.cpp): written only by
-  // FGSetParam and FGClose on the application's thread.
-  uint8_t stitch_main = 0;
-  uint8_t stitch_aux = 0;
-  int64_t stitch_aux_max = 1;
-  uint32_t stitch_num = 0;
-  char stitch_share_name[128] = {};
-  os::SharedMemory *stitch_mapping = nullptr;
-  void *stitch_view = nullptr;
-  uint8_t stitch_locked = 0;
+  StitchShareState stitch;  // owned by stitch_params.cpp
 };
 
 }  // namespace grabline

@@ -72,8 +72,6 @@ bool ParseRoiText(std::string_view text, RoiText *parsed) {
   return true;
 }
 
-bool ModeOn(const InstanceRecord &inst) { return inst.quick_switch_mode != 0; }
-
 }  // namespace
 
 Terr SetQuickSwitchMode(SetCall &call) {
@@ -83,23 +81,22 @@ Terr SetQuickSwitchMode(SetCall &call) {
   InstanceRecord &inst = *call.inst;
   TFgInstance *fginst = call.fginst;
   if (on) {
-    if (ModeOn(inst)) return FG_OK;
+    if (QSModeOn(inst)) return FG_OK;
     if (inst.continuous_grabbing != 0) {
       PrintError("Quick Switch mode can not be enabled while in continuous grabbing mode");
       return FG_ERR_BOARD;
     }
     if (kProfile.has_quick_switch) {
-      result = QSSetup(call.proc_id, fginst, inst.quick_switch_num_buffers);
+      result = QSSetup(call.proc_id, fginst, inst.quick_switch.num_buffers);
       if (result != FG_OK) return result;
     }
-    inst.qs_started = 0;
-    inst.quick_switch_mode = 1;
+    inst.quick_switch.started = 0;
+    inst.quick_switch.mode = 1;
     return FG_OK;
   }
-  if (!ModeOn(inst)) return FG_OK;
+  if (!QSModeOn(inst)) return FG_OK;
   result = QSFree(call.proc_id, fginst);
   if (result != FG_OK) return result;
-  inst.quick_switch_mode = 0;
   QSRestoreRegion(fginst);
   if (ChangeNumBuffers(call.proc_id, fginst, inst.numBuffers, 1) != FG_OK) {
     return FG_ERR_BUFFER_ALLOC;
@@ -108,7 +105,7 @@ Terr SetQuickSwitchMode(SetCall &call) {
 }
 
 Terr GetQuickSwitchMode(GetCall &call) {
-  AnswerFlag(call, ModeOn(*call.inst), "enable", "disable");
+  AnswerFlag(call, QSModeOn(*call.inst), "enable", "disable");
   return FG_OK;
 }
 
@@ -116,11 +113,11 @@ Terr SetQuickSwitchNextRoi(SetCall &call) {
   const Tcpar &value = call.first();
   if (value.type != TPAR_INT) return FG_ERR_PARAM_TYPE;
   if (value.par.l < 0) return FG_ERR_PARAM_VALUE;
-  if (value.par.l >= call.inst->quick_switch_num_rois) {
+  if (value.par.l >= call.inst->quick_switch.num_rois) {
     PrintError("Next ROI requested is greater than number of ROIs available.");
     return FG_ERR_PARAM_VALUE;
   }
-  call.inst->quick_switch_next_roi = static_cast<uint32_t>(value.par.l);
+  call.inst->quick_switch.next_roi = static_cast<uint32_t>(value.par.l);
   return FG_OK;
 }
 
@@ -133,24 +130,24 @@ Terr SetQuickSwitchNumRois(SetCall &call) {
   }
   // No regions at all would give the mode nothing to acquire into.
   if (value.par.l < 1) return FG_ERR_PARAM_VALUE;
-  if (ModeOn(*call.inst)) {
+  if (QSModeOn(*call.inst)) {
     PrintError("Number of ROIs can not be changed while in Quick Switch mode");
     return FG_ERR_BOARD;
   }
-  call.inst->quick_switch_num_rois = static_cast<uint32_t>(value.par.l);
+  call.inst->quick_switch.num_rois = static_cast<uint32_t>(value.par.l);
   return FG_OK;
 }
 
 Terr SetQuickSwitchNumBuffers(SetCall &call) {
   const Tcpar &value = call.first();
   if (value.type != TPAR_INT) return FG_ERR_PARAM_TYPE;
-  if (ModeOn(*call.inst)) {
+  if (QSModeOn(*call.inst)) {
     PrintError("Number of Quick Switch buffers can not be changed while in Quick Switch mode");
     return FG_ERR_BOARD;
   }
   // A ring needs a buffer, and a count must not wrap into a huge one.
   if (value.par.l < 1 || value.par.l > INT32_MAX) return FG_ERR_PARAM_VALUE;
-  call.inst->quick_switch_num_buffers = static_cast<uint32_t>(value.par.l);
+  call.inst->quick_switch.num_buffers = static_cast<uint32_t>(value.par.l);
   return FG_OK;
 }
 
@@ -158,7 +155,7 @@ Terr SetQuickSwitchSetRoi(SetCall &call) {
   const Tcpar &value = call.first();
   if (value.type != TPAR_STRING || value.par.s == nullptr) return FG_ERR_PARAM_TYPE;
   InstanceRecord &inst = *call.inst;
-  if (ModeOn(inst)) {
+  if (QSModeOn(inst)) {
     PrintError("Quick Switch ROIs can not be changed while in Quick Switch mode");
     return FG_ERR_BOARD;
   }
@@ -169,11 +166,11 @@ Terr SetQuickSwitchSetRoi(SetCall &call) {
   if (!parsed.has_roi || !parsed.has_width || !parsed.has_height) return FG_ERR_PARAM_VALUE;
   // A region without pixels would build buffers of no bytes.
   if (parsed.width < 1 || parsed.height < 1) return FG_ERR_PARAM_VALUE;
-  if (parsed.roi < 0 || static_cast<uint32_t>(parsed.roi) >= inst.quick_switch_num_rois) {
+  if (parsed.roi < 0 || static_cast<uint32_t>(parsed.roi) >= inst.quick_switch.num_rois) {
     PrintError("Requested ROI Number is greater than the number of allocated ROIS");
     return FG_ERR_BOARD;
   }
-  QuickSwitchRoi &roi = inst.qs_roi[parsed.roi];
+  QuickSwitchRoi &roi = inst.quick_switch.rois[parsed.roi];
   roi.width = static_cast<uint32_t>(parsed.width);
   roi.height = static_cast<uint32_t>(parsed.height);
   return FG_OK;

@@ -26,51 +26,51 @@ bool IsInteger(const Tcpar &value) { return value.type == TPAR_INT; }
 }  // namespace
 
 void ReleaseStitchShare(InstanceRecord &inst) {
-  if (inst.stitch_view != nullptr) {
-    os::UnmapSharedMemory(inst.stitch_mapping, inst.stitch_view);
-    inst.stitch_view = nullptr;
+  if (inst.stitch.view != nullptr) {
+    os::UnmapSharedMemory(inst.stitch.mapping, inst.stitch.view);
+    inst.stitch.view = nullptr;
   }
-  if (inst.stitch_mapping != nullptr) {
-    os::CloseSharedMemory(inst.stitch_mapping);
-    inst.stitch_mapping = nullptr;
+  if (inst.stitch.mapping != nullptr) {
+    os::CloseSharedMemory(inst.stitch.mapping);
+    inst.stitch.mapping = nullptr;
   }
-  inst.stitch_locked = 0;
+  inst.stitch.locked = 0;
 }
 
 Terr SetStitchMain(SetCall &call) {
   if (!IsInteger(call.first())) return kRefused;
   InstanceRecord &inst = *call.inst;
   if (call.first().par.l == 0) {
-    inst.stitch_main = 0;
+    inst.stitch.main = 0;
     return FG_OK;
   }
-  if (inst.stitch_main != 0) return kRefused;
+  if (inst.stitch.main != 0) return kRefused;
   // A cut name would name another device's section: refuse instead.
-  char name[sizeof inst.stitch_share_name];
+  char name[sizeof inst.stitch.share_name];
   const int length = std::snprintf(name, sizeof name, "TarvelShared%s", inst.board->device);
   if (length < 0 || static_cast<size_t>(length) >= sizeof name) return kRefused;
-  std::memcpy(inst.stitch_share_name, name, static_cast<size_t>(length) + 1);
-  inst.stitch_main = 1;
+  std::memcpy(inst.stitch.share_name, name, static_cast<size_t>(length) + 1);
+  inst.stitch.main = 1;
   return FG_OK;
 }
 
 Terr SetStitchNum(SetCall &call) {
-  if (!IsInteger(call.first()) || call.inst->stitch_main == 0) return kRefused;
-  call.inst->stitch_num = static_cast<uint32_t>(call.first().par.l);
+  if (!IsInteger(call.first()) || call.inst->stitch.main == 0) return kRefused;
+  call.inst->stitch.num = static_cast<uint32_t>(call.first().par.l);
   return FG_OK;
 }
 
 Terr SetStitchAux(SetCall &call) {
   if (!IsInteger(call.first())) return kRefused;
-  call.inst->stitch_aux = call.first().par.l != 0 ? 1 : 0;
+  call.inst->stitch.aux = call.first().par.l != 0 ? 1 : 0;
   return FG_OK;
 }
 
 Terr SetStitchAuxNum(SetCall &call) {
-  if (!IsInteger(call.first()) || call.inst->stitch_aux == 0) return kRefused;
+  if (!IsInteger(call.first()) || call.inst->stitch.aux == 0) return kRefused;
   // Signed on purpose: only the upper bound is checked.
-  if (call.first().par.l > call.inst->stitch_aux_max) return kRefused;
-  call.inst->stitch_num = static_cast<uint32_t>(call.first().par.l);
+  if (call.first().par.l > call.inst->stitch.aux_max) return kRefused;
+  call.inst->stitch.num = static_cast<uint32_t>(call.first().par.l);
   return FG_OK;
 }
 
@@ -78,39 +78,39 @@ Terr SetStitchShareName(SetCall &call) {
   const Tcpar &value = call.first();
   if (value.type != TPAR_STRING || value.par.s == nullptr) return kRefused;
   InstanceRecord &inst = *call.inst;
-  if (inst.stitch_aux == 0) return kRefused;
-  const size_t length = strnlen(value.par.s, sizeof inst.stitch_share_name);
-  if (length >= sizeof inst.stitch_share_name) return kRefused;
-  std::memcpy(inst.stitch_share_name, value.par.s, length + 1);
+  if (inst.stitch.aux == 0) return kRefused;
+  const size_t length = strnlen(value.par.s, sizeof inst.stitch.share_name);
+  if (length >= sizeof inst.stitch.share_name) return kRefused;
+  std::memcpy(inst.stitch.share_name, value.par.s, length + 1);
   return FG_OK;
 }
 
 Terr GetStitchShareName(GetCall &call) {
-  if (call.inst->stitch_main == 0) return kRefused;
+  if (call.inst->stitch.main == 0) return kRefused;
   // The instance's own field: it stays valid after the call.
-  AnswerText(call, call.inst->stitch_share_name);
+  AnswerText(call, call.inst->stitch.share_name);
   return FG_OK;
 }
 
 Terr SetStitchBufferLock(SetCall &call) {
   if (!IsInteger(call.first())) return kRefused;
   InstanceRecord &inst = *call.inst;
-  if (inst.stitch_main != 0) return kRefused;
+  if (inst.stitch.main != 0) return kRefused;
   // Locking again, or unlocking, lets go of what the last lock mapped.
   ReleaseStitchShare(inst);
   if (call.first().par.l == 0) return FG_OK;
 
-  const std::string_view name(inst.stitch_share_name,
-                              strnlen(inst.stitch_share_name, sizeof inst.stitch_share_name));
+  const std::string_view name(inst.stitch.share_name,
+                              strnlen(inst.stitch.share_name, sizeof inst.stitch.share_name));
   bool created = false;  // an existing section of the name is as good as a new one
-  inst.stitch_mapping = os::OpenSharedMemory(name, kStitchShareSize, &created);
-  if (inst.stitch_mapping == nullptr) return kRefused;
-  inst.stitch_view = os::MapSharedMemory(inst.stitch_mapping);
-  if (inst.stitch_view == nullptr) {
+  inst.stitch.mapping = os::OpenSharedMemory(name, kStitchShareSize, &created);
+  if (inst.stitch.mapping == nullptr) return kRefused;
+  inst.stitch.view = os::MapSharedMemory(inst.stitch.mapping);
+  if (inst.stitch.view == nullptr) {
     ReleaseStitchShare(inst);
     return kRefused;
   }
-  inst.stitch_locked = 1;
+  inst.stitch.locked = 1;
   return FG_OK;
 }
 

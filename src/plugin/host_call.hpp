@@ -38,15 +38,25 @@ Terr GuardedHostCall(Call &&call, const char *text, int line) {
 #define HOST_CALL(call) ::grabline::GuardedHostCall([&] { return (call); }, #call, __LINE__)
 
 // HOST_ALLOC(proc_id, size, &ptr) allocates `size` bytes into ptr (any
-// pointer type); HOST_FREE(proc_id, ptr) frees it.
-#define HOST_ALLOC(proc, size, pptr)                                                         \
-  ::grabline::GuardedAlloc(proc, size, reinterpret_cast<void **>(pptr),                    \
-                           "TTraceMemory ? TXAllocMemCheck(" #proc ", " #size              \
-                           ", __FILE__, __LINE__, -112, (void**)" #pptr ") : TXAlloc(" #proc \
-                           ", " #size ", (void**)" #pptr ")",                               \
+// pointer type); HOST_FREE(proc_id, ptr) frees it. The _NAMED forms show the
+// host `name` in place of the pointer's source text: a pointer that moved
+// within the records keeps the name the host's traces and error hooks have
+// always shown for it.
+#define HOST_ALLOC(proc, size, pptr) GRABLINE_HOST_ALLOC(proc, size, pptr, #proc, #size, #pptr)
+#define HOST_ALLOC_NAMED(proc, size, pptr, name) \
+  GRABLINE_HOST_ALLOC(proc, size, pptr, #proc, #size, name)
+#define HOST_FREE(proc, ptr) GRABLINE_HOST_FREE(proc, ptr, #proc, #ptr)
+#define HOST_FREE_NAMED(proc, ptr, name) GRABLINE_HOST_FREE(proc, ptr, #proc, name)
+
+// The two above with the texts already made.
+#define GRABLINE_HOST_ALLOC(proc, size, pptr, proc_text, size_text, pptr_text)                 \
+  ::grabline::GuardedAlloc(proc, size, reinterpret_cast<void **>(pptr),                        \
+                           "TTraceMemory ? TXAllocMemCheck(" proc_text ", " size_text          \
+                           ", __FILE__, __LINE__, -112, (void**)" pptr_text                    \
+                           ") : TXAlloc(" proc_text ", " size_text ", (void**)" pptr_text ")", \
                            __LINE__)
-#define HOST_FREE(proc, ptr)                                                                 \
-  ::grabline::GuardedFree(proc, ptr,                                                         \
-                          "TTraceMemory ? TXFreeMemCheck(" #proc ", " #ptr                   \
-                          ", __FILE__, __LINE__) : TXFree(" #proc ", " #ptr ")",            \
+#define GRABLINE_HOST_FREE(proc, ptr, proc_text, ptr_text)                               \
+  ::grabline::GuardedFree(proc, ptr,                                                     \
+                          "TTraceMemory ? TXFreeMemCheck(" proc_text ", " ptr_text       \
+                          ", __FILE__, __LINE__) : TXFree(" proc_text ", " ptr_text ")", \
                           __LINE__)

@@ -88,7 +88,7 @@ TEST_F(StitchShare, MainRoleNamesTheSectionAfterTheDevice) {
   ASSERT_EQ(ShareName(main, &name), kOk);
   EXPECT_EQ(name, "TarvelSharedR64:0");
   EXPECT_EQ(main->SetParam("multi_cam_stitch_set_num", Value::Int(0x100000003)), kOk);
-  EXPECT_EQ(Record(main).stitch_num, 3u);  // the low 32 bits
+  EXPECT_EQ(Record(main).stitch.num, 3u);  // the low 32 bits
 
   ASSERT_EQ(main->SetParam("multi_cam_stitch_set_main", Value::Int(0)), kOk);
   EXPECT_EQ(ShareName(main, &name), FG_ERR_PARAM_TYPE);
@@ -98,7 +98,7 @@ TEST_F(StitchShare, MainRoleNamesTheSectionAfterTheDevice) {
   EXPECT_EQ(main->SetParam("multi_cam_stitch_buffer_lock", Value::Int(1)), FG_ERR_PARAM_TYPE);
   EXPECT_EQ(main->SetParam("multi_cam_stitch_set_aux", Value::Int(1)), kOk);
   EXPECT_EQ(main->SetParam("multi_cam_stitch_buffer_lock", Value::Int(1)), FG_ERR_PARAM_TYPE);
-  EXPECT_EQ(Record(main).stitch_mapping, nullptr);
+  EXPECT_EQ(Record(main).stitch.mapping, nullptr);
 }
 
 TEST_F(StitchShare, AuxiliaryNumberAndName) {
@@ -109,9 +109,9 @@ TEST_F(StitchShare, AuxiliaryNumberAndName) {
   ASSERT_EQ(aux->SetParam("multi_cam_stitch_set_aux", Value::Int(7)), kOk);
   EXPECT_EQ(aux->SetParam("multi_cam_stitch_set_aux_num", Value::Int(2)), FG_ERR_PARAM_TYPE);
   EXPECT_EQ(aux->SetParam("multi_cam_stitch_set_aux_num", Value::Int(1)), kOk);
-  EXPECT_EQ(Record(aux).stitch_num, 1u);
+  EXPECT_EQ(Record(aux).stitch.num, 1u);
   EXPECT_EQ(aux->SetParam("multi_cam_stitch_set_aux_num", Value::Int(-5)), kOk);
-  EXPECT_EQ(Record(aux).stitch_num, static_cast<uint32_t>(-5));
+  EXPECT_EQ(Record(aux).stitch.num, static_cast<uint32_t>(-5));
   EXPECT_EQ(aux->SetParam("multi_cam_stitch_set_aux_num", Value::Double(1)), FG_ERR_PARAM_TYPE);
 
   // The name field holds 127 characters: a longer name is refused whole.
@@ -119,7 +119,7 @@ TEST_F(StitchShare, AuxiliaryNumberAndName) {
   ASSERT_EQ(aux->SetParam("multi_cam_stitch_share_name", Value::Str(longest)), kOk);
   EXPECT_EQ(aux->SetParam("multi_cam_stitch_share_name", Value::Str(longest + "n")),
             FG_ERR_PARAM_TYPE);
-  EXPECT_EQ(Record(aux).stitch_share_name, longest);
+  EXPECT_EQ(Record(aux).stitch.share_name, longest);
   EXPECT_EQ(aux->SetParam("multi_cam_stitch_share_name", Value::Int(1)), FG_ERR_PARAM_TYPE);
   std::string name;
   EXPECT_EQ(ShareName(aux, &name), FG_ERR_PARAM_TYPE);  // only the main answers
@@ -137,8 +137,8 @@ TEST_F(StitchShare, LocksThatCannotMapAreRefused) {
   ASSERT_EQ(aux->SetParam("multi_cam_stitch_share_name", Value::Str("Tarvel/Shared")), kOk);
   EXPECT_EQ(aux->SetParam("multi_cam_stitch_buffer_lock", Value::Int(1)), FG_ERR_PARAM_TYPE);
   EXPECT_EQ(aux->SetParam("multi_cam_stitch_buffer_lock", Value::Str("1")), FG_ERR_PARAM_TYPE);
-  EXPECT_EQ(Record(aux).stitch_mapping, nullptr);
-  EXPECT_EQ(Record(aux).stitch_locked, 0);
+  EXPECT_EQ(Record(aux).stitch.mapping, nullptr);
+  EXPECT_EQ(Record(aux).stitch.locked, 0);
   EXPECT_EQ(aux->SetParam("multi_cam_stitch_buffer_lock", Value::Int(0)), kOk);
 }
 
@@ -165,10 +165,10 @@ TEST_F(StitchShare, AuxiliariesShareTheMainsSection) {
   EXPECT_TRUE(SectionExists(name));
   EXPECT_TRUE(testing::SectionHolds(name, 468));
   EXPECT_EQ(SectionViews(name), 2);
-  EXPECT_EQ(Record(first).stitch_locked, 1);
+  EXPECT_EQ(Record(first).stitch.locked, 1);
 
-  auto *a = static_cast<unsigned char *>(Record(first).stitch_view);
-  auto *b = static_cast<unsigned char *>(Record(second).stitch_view);
+  auto *a = static_cast<unsigned char *>(Record(first).stitch.view);
+  auto *b = static_cast<unsigned char *>(Record(second).stitch.view);
   ASSERT_TRUE(a != nullptr && b != nullptr);
   EXPECT_NE(a, b);
   EXPECT_EQ(a[0], 0);
@@ -181,13 +181,13 @@ TEST_F(StitchShare, AuxiliariesShareTheMainsSection) {
   // Locking again while locked keeps one mapping, of the same section.
   ASSERT_EQ(first->SetParam("multi_cam_stitch_buffer_lock", Value::Int(1)), kOk);
   EXPECT_EQ(SectionViews(name), 2);
-  a = static_cast<unsigned char *>(Record(first).stitch_view);
+  a = static_cast<unsigned char *>(Record(first).stitch.view);
   EXPECT_EQ(a[467], 0xa5);
 
   ASSERT_EQ(first->SetParam("multi_cam_stitch_buffer_lock", Value::Int(0)), kOk);
-  EXPECT_EQ(Record(first).stitch_view, nullptr);
-  EXPECT_EQ(Record(first).stitch_mapping, nullptr);
-  EXPECT_EQ(Record(first).stitch_locked, 0);
+  EXPECT_EQ(Record(first).stitch.view, nullptr);
+  EXPECT_EQ(Record(first).stitch.mapping, nullptr);
+  EXPECT_EQ(Record(first).stitch.locked, 0);
   EXPECT_EQ(SectionViews(name), 1);
   EXPECT_TRUE(SectionExists(name));  // the second instance still holds it
 
