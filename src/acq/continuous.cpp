@@ -327,8 +327,7 @@ void StopContinuousWorker(TFgInstance *fginst) {
 }
 
 Terr WaitNextBufferContinuous(Tproc_handle, TFgInstance *fginst, uint32_t *index) {
-  InstanceRecord *currInst = CurrInst(fginst);
-  InstanceRecord &inst = *currInst;
+  InstanceRecord &inst = Inst(fginst);
   Bd board = inst.board->handle;
   if (inst.oneshot_mode != 0 && inst.software_trigger_on != 0) CiConSwTrig(board, 1, 17);
   uint32_t state = inst.cg_state;
@@ -337,10 +336,10 @@ Terr WaitNextBufferContinuous(Tproc_handle, TFgInstance *fginst, uint32_t *index
     return FG_ERR_GRAB;
   }
   // A refused unlock is the grab's failure, not something to wait past.
-  Terr result = UnlockCancelMutex(currInst);
+  Terr result = UnlockCancelMutex(inst);
   if (result != FG_OK) return result;
   const os::WaitResult waited = os::WaitSemaphore(inst.cg_semaphore, inst.grab_timeout);
-  result = LockCancelMutex(currInst);
+  result = LockCancelMutex(inst);
   if (waited != os::WaitResult::kSignalled) {
     PrintError("Timed out waiting for new image to be acquired.");
     return result != FG_OK ? result : FG_ERR_GRAB;
@@ -348,9 +347,9 @@ Terr WaitNextBufferContinuous(Tproc_handle, TFgInstance *fginst, uint32_t *index
   // The list mutex comes before the cancel mutex, as the worker takes it. The
   // count of the frame taken from the semaphore is settled whatever the host says.
   const bool held = result == FG_OK;
-  const Terr unlocked = held ? UnlockCancelMutex(currInst) : FG_OK;
+  const Terr unlocked = held ? UnlockCancelMutex(inst) : FG_OK;
   os::LockMutex(g_cg_list_mutex, os::kInfinite);
-  if (held) result = LockCancelMutex(currInst);
+  if (held) result = LockCancelMutex(inst);
   --inst.frames_pending;
   os::UnlockMutex(g_cg_list_mutex);
   if (result != FG_OK) return result;

@@ -7,16 +7,18 @@
 
 namespace grabline {
 
-inline Terr LockCancelMutex(InstanceRecord *currInst) {
-  return HOST_CALL(TpThreadMutexLock(&currInst->cancel_mutex));
+inline Terr LockCancelMutex(InstanceRecord &inst) {
+  return HOST_CALL("TpThreadMutexLock(&currInst->cancel_mutex)",
+                   TpThreadMutexLock(&inst.cancel_mutex));
 }
 
 // A refused unlock would leave the mutex to this thread for good: every later
 // grab, abort and the destroy at close would be shut out. It is tried once
 // more; the refusal is still reported and returned.
-inline Terr UnlockCancelMutex(InstanceRecord *currInst) {
-  const Terr result = HOST_CALL(TpThreadMutexUnlock(&currInst->cancel_mutex));
-  if (result != FG_OK) TpThreadMutexUnlock(&currInst->cancel_mutex);
+inline Terr UnlockCancelMutex(InstanceRecord &inst) {
+  const Terr result = HOST_CALL("TpThreadMutexUnlock(&currInst->cancel_mutex)",
+                                TpThreadMutexUnlock(&inst.cancel_mutex));
+  if (result != FG_OK) TpThreadMutexUnlock(&inst.cancel_mutex);
   return result;
 }
 

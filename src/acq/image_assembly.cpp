@@ -15,17 +15,10 @@
 namespace grabline {
 namespace {
 
-// The host's error hook and spy receive the calls below as written; they keep
-// the spelling the host's logs have always shown (its INT type, a null
-// pointer as ((void *)0)).
-using INT = int32_t;
-
-// TAccessGlVar taking the unused value pointer as an untyped null.
-Terr TAccessGlVar(Tproc_handle proc, int32_t var, int32_t mode, void *value_out, double value,
-                  char *text, Tkey key, int32_t index) {
-  return ::TAccessGlVar(proc, var, mode, static_cast<int64_t *>(value_out), value, text, key,
-                        index);
-}
+// The host's global variable that is held at 0 while images are created.
+constexpr int32_t kImageCreationVar = 64;
+constexpr int32_t kGlVarWrite = 0;
+constexpr int32_t kGlVarRead = 1;
 
 // How one buffer's pixels become images.
 struct Layout {
@@ -69,29 +62,40 @@ void ZeroTail(Timage *image, const Layout &layout, uint64_t from, uint64_t to) {
 // Converts `pixels` pixels of one ring buffer into the images at pixel
 // `offset`. The 16-bit channel images are handed over as working copies whose
 // data pointers are advanced, so the images themselves stay untouched.
-Terr FillFrame(InstanceRecord *currInst, Timage *image, const Layout &layout,
+Terr FillFrame(const InstanceRecord &inst, Timage *image, const Layout &layout,
                uint32_t buffer_number, uint64_t pixel_offset, uint64_t pixels, bool stacked) {
-  const void *source = currInst->InstFrameBuffer[buffer_number];
+  const void *source = inst.InstFrameBuffer[buffer_number];
   if (layout.images == 1) {
-    return HOST_CALL(CopyGrayPixels(pixels, layout.src_bytes, source,
-                                    Data(image[0]) + pixel_offset * layout.dst_bytes));
+    return HOST_CALL(
+        "CopyGrayPixels(pixels, layout.src_bytes, source, Data(image[0]) + pixel_offset * "
+        "layout.dst_bytes)",
+        CopyGrayPixels(pixels, layout.src_bytes, source,
+                       Data(image[0]) + pixel_offset * layout.dst_bytes));
   }
   if (layout.images == 4) {
     // Stacked frames keep the channel order they have always had: the first
     // and third image swapped against a single frame's.
     if (stacked) {
-      return HOST_CALL(ExtractRGB32Channels(
-          pixels, source, image[0].pixel.b + pixel_offset, image[1].pixel.b + pixel_offset,
-          image[2].pixel.b + pixel_offset, image[3].pixel.b + pixel_offset));
+      return HOST_CALL(
+          "ExtractRGB32Channels( pixels, source, image[0].pixel.b + pixel_offset, image[1].pixel.b "
+          "+ pixel_offset, image[2].pixel.b + pixel_offset, image[3].pixel.b + pixel_offset)",
+          ExtractRGB32Channels(pixels, source, image[0].pixel.b + pixel_offset,
+                               image[1].pixel.b + pixel_offset, image[2].pixel.b + pixel_offset,
+                               image[3].pixel.b + pixel_offset));
     }
-    return HOST_CALL(ExtractRGB32Channels(
-        pixels, source, image[2].pixel.b + pixel_offset, image[1].pixel.b + pixel_offset,
-        image[0].pixel.b + pixel_offset, image[3].pixel.b + pixel_offset));
+    return HOST_CALL(
+        "ExtractRGB32Channels( pixels, source, image[2].pixel.b + pixel_offset, image[1].pixel.b + "
+        "pixel_offset, image[0].pixel.b + pixel_offset, image[3].pixel.b + pixel_offset)",
+        ExtractRGB32Channels(pixels, source, image[2].pixel.b + pixel_offset,
+                             image[1].pixel.b + pixel_offset, image[0].pixel.b + pixel_offset,
+                             image[3].pixel.b + pixel_offset));
   }
   if (layout.kind == BYTE_IMAGE) {
-    return HOST_CALL(ExtractRGB24Channels(pixels, source, image[2].pixel.b + pixel_offset,
-                                          image[1].pixel.b + pixel_offset,
-                                          image[0].pixel.b + pixel_offset));
+    return HOST_CALL(
+        "ExtractRGB24Channels(pixels, source, image[2].pixel.b + pixel_offset, image[1].pixel.b + "
+        "pixel_offset, image[0].pixel.b + pixel_offset)",
+        ExtractRGB24Channels(pixels, source, image[2].pixel.b + pixel_offset,
+                             image[1].pixel.b + pixel_offset, image[0].pixel.b + pixel_offset));
   }
   Tuint2_pixel r_img = image[2].pixel.u, g_img = image[1].pixel.u, b_img = image[0].pixel.u;
   r_img.p += pixel_offset;
@@ -100,12 +104,14 @@ Terr FillFrame(InstanceRecord *currInst, Timage *image, const Layout &layout,
   if (layout.bits == 10) {
     // The unpack buffer holds one frame; it is left out if a frame would not fit.
     uint16_t *unpack = nullptr;
-    if (currInst->FrameBuffer30Bit != nullptr && pixels * 6 <= currInst->sizeBuffer30Bit) {
-      unpack = static_cast<uint16_t *>(currInst->FrameBuffer30Bit[buffer_number]);
+    if (inst.FrameBuffer30Bit != nullptr && pixels * 6 <= inst.sizeBuffer30Bit) {
+      unpack = static_cast<uint16_t *>(inst.FrameBuffer30Bit[buffer_number]);
     }
-    return HOST_CALL(ExtractRGB30Channels(pixels, source, unpack, &r_img, &g_img, &b_img));
+    return HOST_CALL("ExtractRGB30Channels(pixels, source, unpack, &r_img, &g_img, &b_img)",
+                     ExtractRGB30Channels(pixels, source, unpack, &r_img, &g_img, &b_img));
   }
-  return HOST_CALL(ExtractRGB36Channels(pixels, source, &r_img, &g_img, &b_img));
+  return HOST_CALL("ExtractRGB36Channels(pixels, source, &r_img, &g_img, &b_img)",
+                   ExtractRGB36Channels(pixels, source, &r_img, &g_img, &b_img));
 }
 
 // Hands the buffer the grab returned back to the ring. The worker may move
@@ -147,15 +153,15 @@ void SetImageTime(Timage &image, const os::LocalTime &t) {
   image.year = t.year;
 }
 
-// currInst and readBuffer keep the names the host's call texts show.
 Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *num_image,
                     uint32_t readBuffer) {
-  InstanceRecord *currInst = CurrInst(fginst);
-  if (currInst == nullptr || image == nullptr || num_image == nullptr) return FG_ERR_BOARD;
-  if (currInst->InstFrameBuffer == nullptr || readBuffer >= currInst->numBuffers) {
+  InstanceRecord *const found = CurrInst(fginst);
+  if (found == nullptr || image == nullptr || num_image == nullptr) return FG_ERR_BOARD;
+  InstanceRecord &inst = *found;
+  if (inst.InstFrameBuffer == nullptr || readBuffer >= inst.numBuffers) {
     return FG_ERR_GRAB;
   }
-  const bool volatile_on = currInst->volatile_mode != 0;
+  const bool volatile_on = inst.volatile_mode != 0;
   const Layout layout = LayoutOf(*fginst, volatile_on);
   const int64_t width = fginst->image_width;
   const int64_t frame_height = fginst->image_height;
@@ -164,46 +170,56 @@ Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, in
   // count the board reported.
   const uint64_t line_bytes = width > 0 ? uint64_t(width) * layout.src_bytes : 0;
   const int64_t buffer_lines =
-      line_bytes != 0 ? int64_t(std::min<uint64_t>(currInst->sizeBuffer / line_bytes, INT32_MAX))
-                      : 0;
+      line_bytes != 0 ? int64_t(std::min<uint64_t>(inst.sizeBuffer / line_bytes, INT32_MAX)) : 0;
 
   // Height, and the frames stacked into it. Print grab stacks frames only in
   // copy mode, and only a positive number of them.
   int64_t height = frame_height;
   int64_t frames = 1;
-  if (currInst->start_stop != 0) {
-    height = std::max<int64_t>(currInst->SSLines != nullptr ? currInst->SSLines[readBuffer] : 0, 3);
-  } else if (currInst->print_grab != 0 && !volatile_on && currInst->print_grab_number > 0) {
-    frames = currInst->print_grab_number;
+  if (inst.start_stop != 0) {
+    height = std::max<int64_t>(inst.SSLines != nullptr ? inst.SSLines[readBuffer] : 0, 3);
+  } else if (inst.print_grab != 0 && !volatile_on && inst.print_grab_number > 0) {
+    frames = inst.print_grab_number;
     height = frames * frame_height;
   }
-  if (currInst->EncCount != nullptr) currInst->last_encoder_count = currInst->EncCount[readBuffer];
+  if (inst.EncCount != nullptr) inst.last_encoder_count = inst.EncCount[readBuffer];
   if (!volatile_on && height > INT32_MAX) {
     PrintErrorf("The image of %lld lines is higher than an image can be.", (long long)height);
     return FG_ERR_GRAB;
   }
   // Before the frame-done thread has seen its first event, the frame is
   // stamped with the time it is assembled rather than with 1970.
-  const int64_t stamp = currInst->last_frame_time_ms.load();
+  const int64_t stamp = inst.last_frame_time_ms.load();
   const os::LocalTime time = os::LocalTimeAt(stamp != 0 ? stamp : os::NowMs());
 
   if (volatile_on) {
     // The image is the buffer itself and must not reach past it.
-    INT image_height = static_cast<INT>(std::min(height, buffer_lines));
+    const auto image_height = static_cast<int32_t>(std::min(height, buffer_lines));
+    void *const buffer = inst.InstFrameBuffer[readBuffer];
     Terr made = FG_OK;
-    // clang-format off
     switch (layout.kind) {
       case UINT2_IMAGE:
-        made = HOST_CALL(TNewImagePtr(proc_id, &image[0], (INT)(1<<10), fginst->image_width, image_height, (void*)(currInst->InstFrameBuffer[readBuffer]), 0));
+        made = HOST_CALL(
+            "TNewImagePtr(proc_id, &image[0], (INT)(1<<10), fginst->image_width, image_height, "
+            "(void*)(currInst->InstFrameBuffer[readBuffer]), 0)",
+            TNewImagePtr(proc_id, &image[0], UINT2_IMAGE, fginst->image_width, image_height, buffer,
+                         0));
         break;
       case INT4_IMAGE:
-        made = HOST_CALL(TNewImagePtr(proc_id, &image[0], (INT)(1<<1), fginst->image_width, image_height, (void*)(currInst->InstFrameBuffer[readBuffer]), 0));
+        made = HOST_CALL(
+            "TNewImagePtr(proc_id, &image[0], (INT)(1<<1), fginst->image_width, image_height, "
+            "(void*)(currInst->InstFrameBuffer[readBuffer]), 0)",
+            TNewImagePtr(proc_id, &image[0], INT4_IMAGE, fginst->image_width, image_height, buffer,
+                         0));
         break;
       default:
-        made = HOST_CALL(TNewImagePtr(proc_id, &image[0], (INT)(1<<0), fginst->image_width, image_height, (void*)(currInst->InstFrameBuffer[readBuffer]), 0));
+        made = HOST_CALL(
+            "TNewImagePtr(proc_id, &image[0], (INT)(1<<0), fginst->image_width, image_height, "
+            "(void*)(currInst->InstFrameBuffer[readBuffer]), 0)",
+            TNewImagePtr(proc_id, &image[0], BYTE_IMAGE, fginst->image_width, image_height, buffer,
+                         0));
         break;
     }
-    // clang-format on
     if (made != FG_OK) return made;
     if (layout.kind == UINT2_IMAGE) image[0].pixel.u.num_bits = static_cast<int8_t>(layout.bits);
     SetImageTime(image[0], time);
@@ -212,24 +228,27 @@ Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, in
     // The host's variable 64 is held at 0 while the images are created.
     int64_t save = 0;
     Terr result = FG_OK;
-    // clang-format off
-    if ((result = HOST_CALL(TAccessGlVar(proc_id,64,1,&save,0,(char *)((void *)0),(Tkey)((void *)0),0))) != FG_OK) {
-      return result;
-    }
-    if ((result = HOST_CALL(TAccessGlVar(proc_id,64,0,((void *)0),(double)0,(char *)((void *)0),(Tkey)((void *)0),0))) != FG_OK) {
-      return result;
-    }
-    // clang-format on
-    const INT image_height = static_cast<INT>(height);
+    result = HOST_CALL(
+        "TAccessGlVar(proc_id,64,1,&save,0,(char *)((void *)0),(Tkey)((void *)0),0)",
+        TAccessGlVar(proc_id, kImageCreationVar, kGlVarRead, &save, 0, nullptr, nullptr, 0));
+    if (result != FG_OK) return result;
+    result = HOST_CALL(
+        "TAccessGlVar(proc_id,64,0,((void *)0),(double)0,(char *)((void *)0),(Tkey)((void *)0),0)",
+        TAccessGlVar(proc_id, kImageCreationVar, kGlVarWrite, nullptr, 0, nullptr, nullptr, 0));
+    if (result != FG_OK) return result;
+    const auto image_height = static_cast<int32_t>(height);
     Terr made = FG_OK;
     for (int32_t k = 0; k < layout.images && made == FG_OK; ++k) {
       made =
-          HOST_CALL(TNewImage(proc_id, &image[k], layout.kind, fginst->image_width, image_height));
+          HOST_CALL("TNewImage(proc_id, &image[k], layout.kind, fginst->image_width, image_height)",
+                    TNewImage(proc_id, &image[k], layout.kind, fginst->image_width, image_height));
       if (made == FG_OK) SetImageTime(image[k], time);
     }
-    // clang-format off
-    const Terr restored = HOST_CALL(TAccessGlVar(proc_id,64,0,((void *)0),(double)save,(char *)((void *)0),(Tkey)((void *)0),0));
-    // clang-format on
+    const Terr restored = HOST_CALL(
+        "TAccessGlVar(proc_id,64,0,((void *)0),(double)save,(char *)((void *)0),(Tkey)((void *)0),"
+        "0)",
+        TAccessGlVar(proc_id, kImageCreationVar, kGlVarWrite, nullptr, static_cast<double>(save),
+                     nullptr, nullptr, 0));
     if (made != FG_OK) return made;
     if (restored != FG_OK) return restored;
     *num_image = layout.images;
@@ -237,22 +256,21 @@ Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, in
     const uint64_t image_pixels = uint64_t(width) * uint64_t(height);
     if (frames == 1) {
       const uint64_t pixels = uint64_t(width) * uint64_t(std::min(height, buffer_lines));
-      if ((result = FillFrame(currInst, image, layout, readBuffer, 0, pixels, false)) != FG_OK) {
+      if ((result = FillFrame(inst, image, layout, readBuffer, 0, pixels, false)) != FG_OK) {
         return result;
       }
       ZeroTail(image, layout, pixels, image_pixels);
     } else {
       // Frame j comes from the j-th of the `frames` buffers that precede the
       // fill position by the offset, counted round the ring.
-      const int64_t n = currInst->numBuffers;
-      const int64_t first =
-          int64_t(currInst->fill_index.load()) - currInst->print_grab_offset - frames;
+      const int64_t n = inst.numBuffers;
+      const int64_t first = int64_t(inst.fill_index.load()) - inst.print_grab_offset - frames;
       const uint64_t frame_pixels = uint64_t(width) * uint64_t(frame_height);
       const uint64_t pixels = uint64_t(width) * uint64_t(std::min(frame_height, buffer_lines));
       for (int64_t j = 0; j < frames; ++j) {
         const auto buffer_number = static_cast<uint32_t>(((first + j) % n + n) % n);
         const uint64_t pixel_offset = uint64_t(j) * frame_pixels;
-        result = FillFrame(currInst, image, layout, buffer_number, pixel_offset, pixels, true);
+        result = FillFrame(inst, image, layout, buffer_number, pixel_offset, pixels, true);
         if (result != FG_OK) return result;
         ZeroTail(image, layout, pixel_offset + pixels, pixel_offset + frame_pixels);
       }
@@ -265,7 +283,7 @@ Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, in
     }
   }
 
-  if (currInst->continuous_grabbing != 0) HandBack(*currInst);
+  if (inst.continuous_grabbing != 0) HandBack(inst);
   fginst->async_grab = 0;
   return FG_OK;
 }

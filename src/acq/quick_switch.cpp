@@ -22,9 +22,6 @@
 namespace grabline {
 namespace {
 
-// The host's error hook sees the image call as written, with its INT type.
-using INT = int32_t;
-
 constexpr uint32_t kQsSignalType = 4;  // the board's end-of-frame signal
 constexpr uint32_t kQsLutBank = 4;
 constexpr uint32_t kQsDestKind = 2;
@@ -49,19 +46,19 @@ Terr ReleaseRegions(Tproc_handle proc_id, InstanceRecord &inst) {
         roi.qtab_ptr[i] = nullptr;
       }
       if (roi.frame_buffer != nullptr) roi.frame_buffer[i] = nullptr;
-      if (roi.buffer_orig != nullptr) FREE_ARRAY(proc_id, roi.buffer_orig[i]);
+      if (roi.buffer_orig != nullptr) FREE_ARRAY(proc_id, roi.buffer_orig[i], "roi.buffer_orig[i]");
     }
-    FREE_ARRAY(proc_id, roi.frame_buffer);
-    FREE_ARRAY(proc_id, roi.buffer_orig);
-    FREE_ARRAY(proc_id, roi.qtab);
-    FREE_ARRAY(proc_id, roi.qtab_ptr);
+    FREE_ARRAY(proc_id, roi.frame_buffer, "roi.frame_buffer");
+    FREE_ARRAY(proc_id, roi.buffer_orig, "roi.buffer_orig");
+    FREE_ARRAY(proc_id, roi.qtab, "roi.qtab");
+    FREE_ARRAY(proc_id, roi.qtab_ptr, "roi.qtab_ptr");
     roi.buffers = 0;
     roi.buffer_index = 0;
   }
   if (qs.signal != nullptr) {
     if (qs.signal->impl != nullptr) CiSignalFree(board, qs.signal);
     // The host's traces and error hook know the signal by this name.
-    FREE_ARRAY_NAMED(proc_id, qs.signal, "(inst.QSSignal)");
+    FREE_ARRAY(proc_id, qs.signal, "inst.QSSignal");
   }
   return FG_OK;
 }
@@ -78,10 +75,17 @@ Terr BuildRegion(Tproc_handle proc_id, InstanceRecord &inst, CiCam camera, Quick
   Bd board = inst.board->handle;
   roi.buffers = numBuffers;
   Terr result = FG_OK;
-  if ((result = ALLOC_ARRAY(proc_id, roi.frame_buffer, numBuffers)) != FG_OK) return result;
-  if ((result = ALLOC_ARRAY(proc_id, roi.buffer_orig, numBuffers)) != FG_OK) return result;
-  if ((result = ALLOC_ARRAY(proc_id, roi.qtab, numBuffers)) != FG_OK) return result;
-  if ((result = ALLOC_ARRAY(proc_id, roi.qtab_ptr, numBuffers)) != FG_OK) return result;
+  if ((result = ALLOC_ARRAY(proc_id, roi.frame_buffer, numBuffers, "roi.frame_buffer",
+                            "numBuffers")) != FG_OK)
+    return result;
+  if ((result = ALLOC_ARRAY(proc_id, roi.buffer_orig, numBuffers, "roi.buffer_orig",
+                            "numBuffers")) != FG_OK)
+    return result;
+  if ((result = ALLOC_ARRAY(proc_id, roi.qtab, numBuffers, "roi.qtab", "numBuffers")) != FG_OK)
+    return result;
+  if ((result = ALLOC_ARRAY(proc_id, roi.qtab_ptr, numBuffers, "roi.qtab_ptr", "numBuffers")) !=
+      FG_OK)
+    return result;
 
   state.region_changed = true;
   if (SdkCheck(board, &inst, CiAqFrameSize(board, roi.width, roi.height, 0)) != 0) {
@@ -89,27 +93,28 @@ Terr BuildRegion(Tproc_handle proc_id, InstanceRecord &inst, CiCam camera, Quick
     return FG_ERR_BOARD;
   }
   const uint64_t pitch = uint64_t{roi.width} * inst.bytes_per_pixel;
-  const uint64_t BufferSize = pitch * roi.height;
-  if (BufferSize == 0 || BufferSize > kMaxQTabBytes || pitch > INT32_MAX) {
+  const uint64_t buffer_size = pitch * roi.height;
+  if (buffer_size == 0 || buffer_size > kMaxQTabBytes || pitch > INT32_MAX) {
     PrintError("Initialization error: a Quick Switch region does not fit one buffer");
     return FG_ERR_BOARD;
   }
   const auto stride = static_cast<int32_t>(static_cast<int64_t>(pitch) * inst.dma_direction);
-  for (uint32_t BufIndex = 0; BufIndex < numBuffers; ++BufIndex) {
-    result = HOST_ALLOC(proc_id, BufferSize + kBufferAlignment, &roi.buffer_orig[BufIndex]);
+  for (uint32_t k = 0; k < numBuffers; ++k) {
+    result = HOST_ALLOC(proc_id, buffer_size + kBufferAlignment, &roi.buffer_orig[k],
+                        "BufferSize + kBufferAlignment", "&roi.buffer_orig[BufIndex]");
     if (result != FG_OK) return result;
-    void *Temp = AlignedStart(roi.buffer_orig[BufIndex]);
-    roi.frame_buffer[BufIndex] = Temp;
-    roi.qtab_ptr[BufIndex] = &roi.qtab[BufIndex];
+    void *aligned = AlignedStart(roi.buffer_orig[k]);
+    roi.frame_buffer[k] = aligned;
+    roi.qtab_ptr[k] = &roi.qtab[k];
     if (SdkCheck(board, &inst,
-                 CiRelQTabCreate(board, camera, Temp, static_cast<uint32_t>(BufferSize), stride,
-                                 roi.qtab_ptr[BufIndex], PixelFormat(inst), kQsLutBank,
-                                 inst.lut_type, kQsDestKind, 0)) != 0) {
-      roi.qtab_ptr[BufIndex] = nullptr;  // no table was made
+                 CiRelQTabCreate(board, camera, aligned, static_cast<uint32_t>(buffer_size), stride,
+                                 roi.qtab_ptr[k], PixelFormat(inst), kQsLutBank, inst.lut_type,
+                                 kQsDestKind, 0)) != 0) {
+      roi.qtab_ptr[k] = nullptr;  // no table was made
       PrintError("Initialization error: CiRelQTabCreate() failed");
       return FG_ERR_BOARD;
     }
-    if (SdkCheck(board, &inst, CiPhysQTabCreate(board, roi.qtab_ptr[BufIndex], 0)) != 0) {
+    if (SdkCheck(board, &inst, CiPhysQTabCreate(board, roi.qtab_ptr[k], 0)) != 0) {
       PrintError("Initialization error: CiPhysQTabCreate() failed");
       return FG_ERR_BOARD;
     }
@@ -140,7 +145,8 @@ Terr Build(Tproc_handle proc_id, InstanceRecord &inst, uint32_t numBuffers, Setu
   }
 
   // The host's traces and error hook know the signal by this name.
-  Terr result = HOST_ALLOC_NAMED(proc_id, sizeof(CiSIGNAL), &qs.signal, "&inst.QSSignal");
+  Terr result =
+      HOST_ALLOC(proc_id, sizeof(CiSIGNAL), &qs.signal, "sizeof(CiSIGNAL)", "&inst.QSSignal");
   if (result != FG_OK) return result;
   std::memset(qs.signal, 0, sizeof(CiSIGNAL));
   if (SdkCheck(board, &inst, CiSignalCreate(board, kQsSignalType, qs.signal)) != 0) {
@@ -287,7 +293,7 @@ Terr QSGrab(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *n
   if (roi.frame_buffer == nullptr || i >= roi.buffers) return FG_ERR_GRAB;
 
   const int32_t bits = fginst->bits_per_channel;
-  const INT type = bits <= 8 ? BYTE_IMAGE : bits > 16 ? INT4_IMAGE : UINT2_IMAGE;
+  const int32_t type = bits <= 8 ? BYTE_IMAGE : bits > 16 ? INT4_IMAGE : UINT2_IMAGE;
   const uint64_t image_bytes = uint64_t{roi.width} * roi.height *
                                (type == BYTE_IMAGE    ? 1
                                 : type == UINT2_IMAGE ? 2
@@ -298,13 +304,10 @@ Terr QSGrab(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *n
     PrintError("Quick Switch error: the image does not fit the region's buffer");
     return FG_ERR_GRAB;
   }
-  const INT ImageNum = 0;
-  const auto Width = static_cast<INT>(roi.width);
-  const auto Height = static_cast<INT>(roi.height);
-  void *Temp = roi.frame_buffer[i];
-  // clang-format off
-  const Terr made = HOST_CALL(TNewImagePtr(proc_id, &image[ImageNum], type, Width, Height, (void*)Temp, 0));
-  // clang-format on
+  const Terr made =
+      HOST_CALL("TNewImagePtr(proc_id, &image[ImageNum], type, Width, Height, (void*)Temp, 0)",
+                TNewImagePtr(proc_id, &image[0], type, static_cast<int32_t>(roi.width),
+                             static_cast<int32_t>(roi.height), roi.frame_buffer[i], 0));
   if (made != FG_OK) return made;
   if (type == UINT2_IMAGE) image[0].pixel.u.num_bits = static_cast<int8_t>(bits);
   const int64_t stamp = inst.last_frame_time_ms.load();
@@ -317,21 +320,21 @@ Terr QSGrab(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *n
 // The standard build keeps the mode as a flag only: its grabs deliver nothing
 // and wait for nothing.
 Terr QSGrabOp(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *num_image) {
-  InstanceRecord *currInst = CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   if (!kProfile.has_quick_switch) {
     *num_image = 0;
     return FG_OK;
   }
-  Terr result = LockCancelMutex(currInst);
+  Terr result = LockCancelMutex(inst);
   if (result != FG_OK) return result;
-  if (currInst->quick_switch.started == 0) {
+  if (inst.quick_switch.started == 0) {
     result = QSNextFrame(proc_id, fginst);
     if (result != FG_OK) {
-      UnlockCancelMutex(currInst);
+      UnlockCancelMutex(inst);
       return result;
     }
   }
-  result = UnlockCancelMutex(currInst);
+  result = UnlockCancelMutex(inst);
   if (result != FG_OK) return result;
   return QSGrab(proc_id, fginst, image, num_image);
 }
@@ -340,8 +343,8 @@ namespace {
 
 // Starts a frame unless one is in flight; a frame that could not be started
 // does not count as started, so the next grab does not wait for it.
-Terr StartIfIdle(Tproc_handle proc_id, TFgInstance *fginst, InstanceRecord *currInst) {
-  std::atomic<uint8_t> &started = currInst->quick_switch.started;
+Terr StartIfIdle(Tproc_handle proc_id, TFgInstance *fginst, InstanceRecord &inst) {
+  std::atomic<uint8_t> &started = inst.quick_switch.started;
   if (started != 0) return FG_OK;
   started = 1;
   const Terr result = QSNextFrame(proc_id, fginst);
@@ -349,11 +352,11 @@ Terr StartIfIdle(Tproc_handle proc_id, TFgInstance *fginst, InstanceRecord *curr
   return result;
 }
 
-Terr StartLocked(Tproc_handle proc_id, TFgInstance *fginst, InstanceRecord *currInst) {
-  Terr result = LockCancelMutex(currInst);
+Terr StartLocked(Tproc_handle proc_id, TFgInstance *fginst, InstanceRecord &inst) {
+  Terr result = LockCancelMutex(inst);
   if (result != FG_OK) return result;
-  result = StartIfIdle(proc_id, fginst, currInst);
-  const Terr unlocked = UnlockCancelMutex(currInst);
+  result = StartIfIdle(proc_id, fginst, inst);
+  const Terr unlocked = UnlockCancelMutex(inst);
   return result != FG_OK ? result : unlocked;
 }
 
@@ -361,22 +364,22 @@ Terr StartLocked(Tproc_handle proc_id, TFgInstance *fginst, InstanceRecord *curr
 
 Terr QSGrabStartOp(Tproc_handle proc_id, TFgInstance *fginst) {
   if (!kProfile.has_quick_switch) return FG_OK;
-  return StartLocked(proc_id, fginst, CurrInst(fginst));
+  return StartLocked(proc_id, fginst, Inst(fginst));
 }
 
 Terr QSGrabAsyncOp(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *num_image) {
-  InstanceRecord *currInst = CurrInst(fginst);
+  InstanceRecord &inst = Inst(fginst);
   if (!kProfile.has_quick_switch) {
     *num_image = 0;
     return FG_OK;
   }
-  Terr result = StartLocked(proc_id, fginst, currInst);
+  Terr result = StartLocked(proc_id, fginst, inst);
   if (result != FG_OK) return result;
   result = QSGrab(proc_id, fginst, image, num_image);
   if (result != FG_OK) return result;
   // The next frame is put in flight at once, so the following collect
   // finds it already taken.
-  return StartLocked(proc_id, fginst, currInst);
+  return StartLocked(proc_id, fginst, inst);
 }
 
 }  // namespace grabline

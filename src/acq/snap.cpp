@@ -70,16 +70,16 @@ void ResetAfterFailure(const Snap &s) {
 constexpr uint32_t kWaitNotEntered = 0xFFFFFFFFu;
 
 // One wait on the grab signal with the cancel mutex released.
-uint32_t WaitSignal(const Snap &s, InstanceRecord *currInst) {
+uint32_t WaitSignal(const Snap &s) {
   // A refused unlock must not pass for a wait: the grab would return success
   // with the refusal unseen. It counts as a failed wait.
-  if (UnlockCancelMutex(currInst) != FG_OK) return kWaitNotEntered;
+  if (UnlockCancelMutex(s.inst) != FG_OK) return kWaitNotEntered;
   s.inst.grab_waiting = 1;
   uint32_t result = CiSignalWait(s.board, &s.inst.grab_signal, s.inst.grab_timeout, nullptr);
   if (result == 0 && s.twice) {
     result = CiSignalWait(s.board, &s.inst.grab_signal, s.inst.grab_timeout, nullptr);
   }
-  LockCancelMutex(currInst);
+  LockCancelMutex(s.inst);
   s.inst.grab_waiting = 0;
   return result;
 }
@@ -95,8 +95,7 @@ enum class Waited { kFrame, kCancelled, kFailed };
 // Waits for the snap's frame; a time-out may be followed by one more snap.
 // On failure *code holds the result and the board is reset and re-armed.
 Waited WaitForFrame(const Snap &s, const WaitTexts &texts, Terr *code) {
-  InstanceRecord *currInst = &s.inst;
-  uint32_t result = WaitSignal(s, currInst);
+  uint32_t result = WaitSignal(s);
   if (result == BF_WAIT_CANCEL) return Waited::kCancelled;
   if (result == BF_WAIT_TIMEOUT && s.inst.resnap != 0) {
     RecordLinesToGo(s.fginst);
@@ -107,7 +106,7 @@ Waited WaitForFrame(const Snap &s, const WaitTexts &texts, Terr *code) {
       *code = FG_ERR_GRAB;
       return Waited::kFailed;
     }
-    result = WaitSignal(s, currInst);
+    result = WaitSignal(s);
     if (result == BF_WAIT_CANCEL) return Waited::kCancelled;
   }
   s.inst.acquisition_pending = 0;
@@ -245,61 +244,64 @@ Terr WaitNextBuffer(Tproc_handle proc_id, TFgInstance *fginst, uint32_t *index) 
 }
 
 Terr FGGrab(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *num_image) {
-  InstanceRecord *currInst = CurrInst(fginst);
-  if (currInst == nullptr || currInst->board == nullptr) return FG_ERR_BOARD;
+  InstanceRecord *const found = CurrInst(fginst);
+  if (found == nullptr || found->board == nullptr) return FG_ERR_BOARD;
+  InstanceRecord &inst = *found;
   if (image == nullptr || num_image == nullptr) return FG_ERR_PARAM_VALUE;
-  if (QSModeOn(*currInst)) return QSGrabOp(proc_id, fginst, image, num_image);
-  Terr result = LockCancelMutex(currInst);
+  if (QSModeOn(inst)) return QSGrabOp(proc_id, fginst, image, num_image);
+  Terr result = LockCancelMutex(inst);
   if (result != FG_OK) return result;
   uint32_t read_buffer = 0;
   result = WaitNextBuffer(proc_id, fginst, &read_buffer);
   if (result != FG_OK) {
-    UnlockCancelMutex(currInst);
+    UnlockCancelMutex(inst);
     return result;
   }
-  result = UnlockCancelMutex(currInst);
+  result = UnlockCancelMutex(inst);
   if (result != FG_OK) return result;
   return AssembleImages(proc_id, fginst, image, num_image, read_buffer);
 }
 
 Terr FGGrabAsync(Tproc_handle proc_id, TFgInstance *fginst, double max_age, Timage *image,
                  int32_t *num_image) {
-  InstanceRecord *currInst = CurrInst(fginst);
-  if (currInst == nullptr || currInst->board == nullptr) return FG_ERR_BOARD;
-  if (QSModeOn(*currInst)) {
+  InstanceRecord *const found = CurrInst(fginst);
+  if (found == nullptr || found->board == nullptr) return FG_ERR_BOARD;
+  InstanceRecord &inst = *found;
+  if (QSModeOn(inst)) {
     if (image == nullptr || num_image == nullptr) return FG_ERR_PARAM_VALUE;
     return QSGrabAsyncOp(proc_id, fginst, image, num_image);
   }
-  currInst->max_age = static_cast<int64_t>(max_age + 0.5);
+  inst.max_age = static_cast<int64_t>(max_age + 0.5);
   fginst->async_grab = 1;
-  return HOST_CALL(FGGrab(proc_id, fginst, image, num_image));
+  return HOST_CALL("FGGrab(proc_id, fginst, image, num_image)",
+                   FGGrab(proc_id, fginst, image, num_image));
 }
 
 Terr FGGrabStart(Tproc_handle proc_id, TFgInstance *fginst, double max_age) {
-  InstanceRecord *currInst = CurrInst(fginst);
-  if (currInst == nullptr || currInst->board == nullptr) return FG_ERR_BOARD;
-  if (QSModeOn(*currInst)) return QSGrabStartOp(proc_id, fginst);
-  InstanceRecord &inst = *currInst;
+  InstanceRecord *const found = CurrInst(fginst);
+  if (found == nullptr || found->board == nullptr) return FG_ERR_BOARD;
+  InstanceRecord &inst = *found;
+  if (QSModeOn(inst)) return QSGrabStartOp(proc_id, fginst);
   Bd board = inst.board->handle;
-  Terr result = LockCancelMutex(currInst);
+  Terr result = LockCancelMutex(inst);
   if (result != FG_OK) return result;
   inst.max_age = static_cast<int64_t>(max_age + 0.5);
-  if (inst.continuous_grabbing != 0) return UnlockCancelMutex(currInst);
+  if (inst.continuous_grabbing != 0) return UnlockCancelMutex(inst);
 
   const Snap s{fginst, inst, board, false};
   if (inst.acquisition_pending != 0) {
     ResetAfterFailure(s);
   } else if (inst.board->users > 1) {
-    result = HOST_CALL(SetInstParam(fginst));
+    result = HOST_CALL("SetInstParam(fginst)", SetInstParam(fginst));
     if (result != FG_OK) {
-      UnlockCancelMutex(currInst);
+      UnlockCancelMutex(inst);
       return result;
     }
   }
   ClearQueues(s);
   if (SdkCheck(board, &inst, CiAqCommand(board, BF_AQ_SNAP, 2, 0, 0)) != 0) {
     PrintError("Start asynchronous grab.");
-    UnlockCancelMutex(currInst);
+    UnlockCancelMutex(inst);
     return FG_ERR_GRAB;
   }
   if (inst.oneshot_mode != 0 && inst.software_trigger_on != 0) {
@@ -316,13 +318,12 @@ Terr FGGrabStart(Tproc_handle proc_id, TFgInstance *fginst, double max_age) {
   inst.async_start_ms = os::NowMs();
   fginst->async_grab = 1;
   inst.acquisition_pending = 1;
-  return UnlockCancelMutex(currInst);
+  return UnlockCancelMutex(inst);
 }
 
 Terr AbortGrab(TFgInstance *fginst) {
-  InstanceRecord *currInst = CurrInst(fginst);
-  InstanceRecord &inst = *currInst;
-  Terr result = LockCancelMutex(currInst);
+  InstanceRecord &inst = Inst(fginst);
+  Terr result = LockCancelMutex(inst);
   if (result != FG_OK) return result;
   if (QSRingsActive(inst)) {
     // The board runs the region rings: a waiting region grab must end now,
@@ -338,7 +339,7 @@ Terr AbortGrab(TFgInstance *fginst) {
     inst.acquisition_pending = 0;
     RestartAcquisition(fginst, kRestartRearm);
   }
-  return UnlockCancelMutex(currInst);
+  return UnlockCancelMutex(inst);
 }
 
 }  // namespace grabline

@@ -15,7 +15,8 @@ namespace {
 
 // One buffer of `size` bytes, page aligned inside its allocation.
 Terr AllocBuffer(Tproc_handle proc_id, uint64_t size, void **orig, void **aligned) {
-  const Terr result = HOST_ALLOC(proc_id, size + kBufferAlignment, orig);
+  const Terr result =
+      HOST_ALLOC(proc_id, size + kBufferAlignment, orig, "size + kBufferAlignment", "orig");
   if (result != FG_OK) return result;
   *aligned = AlignedStart(*orig);
   return FG_OK;
@@ -24,7 +25,7 @@ Terr AllocBuffer(Tproc_handle proc_id, uint64_t size, void **orig, void **aligne
 Terr FreeBuffer(Tproc_handle proc_id, void **orig, void **aligned) {
   *aligned = nullptr;
   if (*orig == nullptr) return FG_OK;
-  const Terr result = HOST_FREE(proc_id, *orig);
+  const Terr result = HOST_FREE(proc_id, *orig, "*orig");
   *orig = nullptr;
   return result;
 }
@@ -94,8 +95,8 @@ Terr FreeBoardRing(Tproc_handle proc_id, InstanceRecord &inst) {
       if (result != FG_OK) return result;
     }
   }
-  FREE_ARRAY(proc_id, board.BoardBufferOrig);
-  FREE_ARRAY(proc_id, board.BoardFrameBuffer);
+  FREE_ARRAY(proc_id, board.BoardBufferOrig, "board.BoardBufferOrig");
+  FREE_ARRAY(proc_id, board.BoardFrameBuffer, "board.BoardFrameBuffer");
   board.board_buffer_count = 0;
   board.board_buffer_size = 0;
   return FG_OK;
@@ -128,29 +129,29 @@ Terr FreeRingBuffers(Tproc_handle proc_id, InstanceRecord &inst) {
 }
 
 Terr FreeRingArrays(Tproc_handle proc_id, InstanceRecord &inst) {
-  FREE_ARRAY(proc_id, inst.InstBufferOrig);
-  FREE_ARRAY(proc_id, inst.InstFrameBuffer);
-  FREE_ARRAY(proc_id, inst.FrameBuffer30Bit);
-  FREE_ARRAY(proc_id, inst.FrameBuf30BitOrig);
-  FREE_ARRAY(proc_id, inst.QtabArray);
-  FREE_ARRAY(proc_id, inst.QtabPtrArray);
-  FREE_ARRAY(proc_id, inst.State);
-  FREE_ARRAY(proc_id, inst.SSLines);
-  FREE_ARRAY(proc_id, inst.EncCount);
-  FREE_ARRAY(proc_id, inst.TopMagic);
-  FREE_ARRAY(proc_id, inst.TopBNA);
-  FREE_ARRAY(proc_id, inst.TopISRTimeStampLow);
-  FREE_ARRAY(proc_id, inst.TopISRTimeStampHigh);
-  FREE_ARRAY(proc_id, inst.TopBNAOW);
-  FREE_ARRAY(proc_id, inst.TopISRTimeStampLowOW);
-  FREE_ARRAY(proc_id, inst.TopISRTimeStampHighOW);
-  FREE_ARRAY(proc_id, inst.BotMagic);
-  FREE_ARRAY(proc_id, inst.BotBNA);
-  FREE_ARRAY(proc_id, inst.BotISRTimeStampLow);
-  FREE_ARRAY(proc_id, inst.BotISRTimeStampHigh);
-  FREE_ARRAY(proc_id, inst.BotBNAOW);
-  FREE_ARRAY(proc_id, inst.BotISRTimeStampLowOW);
-  FREE_ARRAY(proc_id, inst.BotISRTimeStampHighOW);
+  FREE_ARRAY(proc_id, inst.InstBufferOrig, "inst.InstBufferOrig");
+  FREE_ARRAY(proc_id, inst.InstFrameBuffer, "inst.InstFrameBuffer");
+  FREE_ARRAY(proc_id, inst.FrameBuffer30Bit, "inst.FrameBuffer30Bit");
+  FREE_ARRAY(proc_id, inst.FrameBuf30BitOrig, "inst.FrameBuf30BitOrig");
+  FREE_ARRAY(proc_id, inst.QtabArray, "inst.QtabArray");
+  FREE_ARRAY(proc_id, inst.QtabPtrArray, "inst.QtabPtrArray");
+  FREE_ARRAY(proc_id, inst.State, "inst.State");
+  FREE_ARRAY(proc_id, inst.SSLines, "inst.SSLines");
+  FREE_ARRAY(proc_id, inst.EncCount, "inst.EncCount");
+  FREE_ARRAY(proc_id, inst.TopMagic, "inst.TopMagic");
+  FREE_ARRAY(proc_id, inst.TopBNA, "inst.TopBNA");
+  FREE_ARRAY(proc_id, inst.TopISRTimeStampLow, "inst.TopISRTimeStampLow");
+  FREE_ARRAY(proc_id, inst.TopISRTimeStampHigh, "inst.TopISRTimeStampHigh");
+  FREE_ARRAY(proc_id, inst.TopBNAOW, "inst.TopBNAOW");
+  FREE_ARRAY(proc_id, inst.TopISRTimeStampLowOW, "inst.TopISRTimeStampLowOW");
+  FREE_ARRAY(proc_id, inst.TopISRTimeStampHighOW, "inst.TopISRTimeStampHighOW");
+  FREE_ARRAY(proc_id, inst.BotMagic, "inst.BotMagic");
+  FREE_ARRAY(proc_id, inst.BotBNA, "inst.BotBNA");
+  FREE_ARRAY(proc_id, inst.BotISRTimeStampLow, "inst.BotISRTimeStampLow");
+  FREE_ARRAY(proc_id, inst.BotISRTimeStampHigh, "inst.BotISRTimeStampHigh");
+  FREE_ARRAY(proc_id, inst.BotBNAOW, "inst.BotBNAOW");
+  FREE_ARRAY(proc_id, inst.BotISRTimeStampLowOW, "inst.BotISRTimeStampLowOW");
+  FREE_ARRAY(proc_id, inst.BotISRTimeStampHighOW, "inst.BotISRTimeStampHighOW");
   return FG_OK;
 }
 
@@ -158,30 +159,50 @@ namespace {
 
 Terr AllocRingArrays(Tproc_handle proc_id, InstanceRecord &inst, uint32_t n) {
   Terr r = FG_OK;
-  if ((r = ALLOC_ARRAY(proc_id, inst.InstBufferOrig, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.InstFrameBuffer, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.FrameBuffer30Bit, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.FrameBuf30BitOrig, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.QtabArray, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.QtabPtrArray, n)) != FG_OK) return r;
-  if ((r = HOST_ALLOC(proc_id, uint64_t{n} * sizeof *inst.State, &inst.State)) != FG_OK) return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.InstBufferOrig, n, "inst.InstBufferOrig", "n")) != FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.InstFrameBuffer, n, "inst.InstFrameBuffer", "n")) != FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.FrameBuffer30Bit, n, "inst.FrameBuffer30Bit", "n")) != FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.FrameBuf30BitOrig, n, "inst.FrameBuf30BitOrig", "n")) != FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.QtabArray, n, "inst.QtabArray", "n")) != FG_OK) return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.QtabPtrArray, n, "inst.QtabPtrArray", "n")) != FG_OK) return r;
+  if ((r = HOST_ALLOC(proc_id, uint64_t{n} * sizeof *inst.State, &inst.State,
+                      "uint64_t{n} * sizeof *inst.State", "&inst.State")) != FG_OK)
+    return r;
   for (uint32_t i = 0; i < n; ++i) new (&inst.State[i]) std::atomic<uint32_t>(BufFree);
-  if ((r = ALLOC_ARRAY(proc_id, inst.SSLines, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.EncCount, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.TopMagic, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.TopBNA, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.TopISRTimeStampLow, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.TopISRTimeStampHigh, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.TopBNAOW, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.TopISRTimeStampLowOW, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.TopISRTimeStampHighOW, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.BotMagic, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.BotBNA, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.BotISRTimeStampLow, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.BotISRTimeStampHigh, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.BotBNAOW, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.BotISRTimeStampLowOW, n)) != FG_OK) return r;
-  return ALLOC_ARRAY(proc_id, inst.BotISRTimeStampHighOW, n);
+  if ((r = ALLOC_ARRAY(proc_id, inst.SSLines, n, "inst.SSLines", "n")) != FG_OK) return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.EncCount, n, "inst.EncCount", "n")) != FG_OK) return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.TopMagic, n, "inst.TopMagic", "n")) != FG_OK) return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.TopBNA, n, "inst.TopBNA", "n")) != FG_OK) return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.TopISRTimeStampLow, n, "inst.TopISRTimeStampLow", "n")) !=
+      FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.TopISRTimeStampHigh, n, "inst.TopISRTimeStampHigh", "n")) !=
+      FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.TopBNAOW, n, "inst.TopBNAOW", "n")) != FG_OK) return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.TopISRTimeStampLowOW, n, "inst.TopISRTimeStampLowOW", "n")) !=
+      FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.TopISRTimeStampHighOW, n, "inst.TopISRTimeStampHighOW",
+                       "n")) != FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.BotMagic, n, "inst.BotMagic", "n")) != FG_OK) return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.BotBNA, n, "inst.BotBNA", "n")) != FG_OK) return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.BotISRTimeStampLow, n, "inst.BotISRTimeStampLow", "n")) !=
+      FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.BotISRTimeStampHigh, n, "inst.BotISRTimeStampHigh", "n")) !=
+      FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.BotBNAOW, n, "inst.BotBNAOW", "n")) != FG_OK) return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.BotISRTimeStampLowOW, n, "inst.BotISRTimeStampLowOW", "n")) !=
+      FG_OK)
+    return r;
+  return ALLOC_ARRAY(proc_id, inst.BotISRTimeStampHighOW, n, "inst.BotISRTimeStampHighOW", "n");
 }
 
 // Allocates the buffers the instance acquires into: its own, a new board
@@ -206,8 +227,10 @@ Terr AllocRingBuffers(Tproc_handle proc_id, InstanceRecord &inst, uint32_t n) {
     return FG_OK;
   }
   Terr r = FG_OK;
-  if ((r = ALLOC_ARRAY(proc_id, board.BoardBufferOrig, n)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, board.BoardFrameBuffer, n)) != FG_OK) return r;
+  if ((r = ALLOC_ARRAY(proc_id, board.BoardBufferOrig, n, "board.BoardBufferOrig", "n")) != FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, board.BoardFrameBuffer, n, "board.BoardFrameBuffer", "n")) != FG_OK)
+    return r;
   board.board_buffer_count = n;
   board.board_buffer_size = inst.sizeBuffer;
   for (uint32_t i = 0; i < n; ++i) {
@@ -278,7 +301,7 @@ Terr ChangeNumBuffers(Tproc_handle proc_id, TFgInstance *fginst, uint32_t count,
   }
 
   for (uint32_t i = 0; i < count; ++i) {
-    r = HOST_CALL(SetUpBoard(fginst, inst.sizeBuffer, i));
+    r = HOST_CALL("SetUpBoard(fginst, inst.sizeBuffer, i)", SetUpBoard(fginst, inst.sizeBuffer, i));
     if (r != FG_OK) return r;
   }
 
@@ -481,8 +504,12 @@ Terr ReturnOwnRing(Tproc_handle proc_id, TFgInstance *fginst) {
   }
   // The instance's ring becomes the board's.
   Terr r = FG_OK;
-  if ((r = ALLOC_ARRAY(proc_id, board.BoardBufferOrig, inst.numBuffers)) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, board.BoardFrameBuffer, inst.numBuffers)) != FG_OK) return r;
+  if ((r = ALLOC_ARRAY(proc_id, board.BoardBufferOrig, inst.numBuffers, "board.BoardBufferOrig",
+                       "inst.numBuffers")) != FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, board.BoardFrameBuffer, inst.numBuffers, "board.BoardFrameBuffer",
+                       "inst.numBuffers")) != FG_OK)
+    return r;
   for (uint32_t i = 0; i < inst.numBuffers; ++i) {
     board.BoardFrameBuffer[i] = inst.InstFrameBuffer[i];
     board.BoardBufferOrig[i] = inst.InstBufferOrig[i];

@@ -51,7 +51,8 @@ Terr FGClose(Tproc_handle proc_id, TFgInstance *fginst) {
     if (board.users == 1) {
       for (uint32_t i = 0; i < kProfile.max_instances; ++i) {
         if (g_instances[i].board == &board && i != inst.instance_index) {
-          result = HOST_CALL(SetInstParam(fginst->fgclass->instance[i]));
+          result = HOST_CALL("SetInstParam(fginst->fgclass->instance[i])",
+                             SetInstParam(fginst->fgclass->instance[i]));
           if (result != FG_OK) return result;
           break;
         }
@@ -63,7 +64,7 @@ Terr FGClose(Tproc_handle proc_id, TFgInstance *fginst) {
     result = FreeBoardRing(proc_id, inst);
     if (result != FG_OK) return result;
     CiBrdClose(board.handle);
-    result = HOST_FREE(proc_id, inst.board);
+    result = HOST_FREE(proc_id, inst.board, "inst.board");
     if (result != FG_OK) return result;
   }
 
@@ -72,8 +73,8 @@ Terr FGClose(Tproc_handle proc_id, TFgInstance *fginst) {
   if (g_open_instances < 1) DestroyProcessObjects();
 
   if (inst.cancel_mutex != nullptr) {
-    InstanceRecord *currInst = &inst;
-    result = HOST_CALL(TpThreadMutexDestroy(&(currInst->cancel_mutex)));
+    result = HOST_CALL("TpThreadMutexDestroy(&(currInst->cancel_mutex))",
+                       TpThreadMutexDestroy(&inst.cancel_mutex));
     if (result != FG_OK) return result;
     inst.cancel_mutex = nullptr;
   }

@@ -27,19 +27,20 @@ inline void *AlignedStart(void *allocation) {
 
 }  // namespace grabline
 
-// Allocates a zero-filled per-buffer array; the host sees the field's name.
-#define ALLOC_ARRAY(proc, field, n) \
-  ::grabline::ZeroFill(HOST_ALLOC(proc, uint64_t{n} * sizeof *(field), &(field)), (field), (n))
+// Allocates a zero-filled per-buffer array of n entries into `field`; the
+// host is shown the array as `name` and the count as `n_text`.
+#define ALLOC_ARRAY(proc, field, n, name, n_text)                                              \
+  ::grabline::ZeroFill(HOST_ALLOC(proc, uint64_t{n} * sizeof *(field), &(field),               \
+                                  "uint64_t{" n_text "} * sizeof *(" name ")", "&(" name ")"), \
+                       (field), (n))
 
 // Frees an array when present and clears the field; a failing free returns
-// its result from the calling function. FREE_ARRAY_NAMED shows the host
-// `name` for the field, as HOST_FREE_NAMED does.
-#define FREE_ARRAY(proc, field) FREE_ARRAY_NAMED(proc, field, "(" #field ")")
-#define FREE_ARRAY_NAMED(proc, field, name)                    \
-  do {                                                         \
-    if ((field) != nullptr) {                                  \
-      const Terr freed = HOST_FREE_NAMED(proc, (field), name); \
-      (field) = nullptr;                                       \
-      if (freed != FG_OK) return freed;                        \
-    }                                                          \
+// its result from the calling function. The host is shown the array as `name`.
+#define FREE_ARRAY(proc, field, name)                            \
+  do {                                                           \
+    if ((field) != nullptr) {                                    \
+      const Terr freed = HOST_FREE(proc, (field), "(" name ")"); \
+      (field) = nullptr;                                         \
+      if (freed != FG_OK) return freed;                          \
+    }                                                            \
   } while (0)

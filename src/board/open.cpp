@@ -259,7 +259,7 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
   if (inst.board == nullptr) inst.board = OpenBoardWithEntry(inst, entry);
   if (inst.board == nullptr) {
     BoardInfo *board = nullptr;
-    result = HOST_ALLOC(proc_id, sizeof(BoardInfo), &board);
+    result = HOST_ALLOC(proc_id, sizeof(BoardInfo), &board, "sizeof(BoardInfo)", "&board");
     if (result != FG_OK) return result;
     std::memset(board, 0, sizeof *board);
     CopyTo(board->device, sizeof board->device, fginst->device);
@@ -274,7 +274,7 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
       opened = CiBrdOpenCam(&entry, &board->handle, mode, fginst->camera_type);
     }
     if (SdkCheck(nullptr, &inst, opened) != 0) {
-      HOST_FREE(proc_id, board);
+      HOST_FREE(proc_id, board, "board");
       inst.board = nullptr;
       inst.acquisition_pending = 0;
       return FG_ERR_BOARD;
@@ -423,10 +423,11 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
   // destroy the host refused at the last close is tried once more, then let go
   // either way: forgetting it unasked would leak it at every such close.
   if (inst.cancel_mutex != nullptr) {
-    HOST_CALL(TpThreadMutexDestroy(&inst.cancel_mutex));
+    HOST_CALL("TpThreadMutexDestroy(&inst.cancel_mutex)", TpThreadMutexDestroy(&inst.cancel_mutex));
     inst.cancel_mutex = nullptr;
   }
-  result = HOST_CALL(TpThreadMutexInit(&inst.cancel_mutex));
+  result =
+      HOST_CALL("TpThreadMutexInit(&inst.cancel_mutex)", TpThreadMutexInit(&inst.cancel_mutex));
   if (result != FG_OK) return release(result);
   ++g_open_instances;
   ++inst.board->users;

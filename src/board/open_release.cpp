@@ -25,13 +25,14 @@ Terr OpenRelease::operator()(Terr code) {
     if (opened_here) {
       FreeBoardRing(proc_id, inst);
       CiBrdClose(inst.board->handle);
-      HOST_FREE(proc_id, inst.board);
+      HOST_FREE(proc_id, inst.board, "inst.board");
     }
   }
   inst.board = nullptr;
   inst.acquisition_pending = 0;
   if (inst.cancel_mutex != nullptr) {
-    const Terr destroyed = HOST_CALL(TpThreadMutexDestroy(&inst.cancel_mutex));
+    const Terr destroyed = HOST_CALL("TpThreadMutexDestroy(&inst.cancel_mutex)",
+                                     TpThreadMutexDestroy(&inst.cancel_mutex));
     inst.cancel_mutex = nullptr;
     if (destroyed != FG_OK) return destroyed;
   }

@@ -62,23 +62,20 @@ Terr SetDmaDirection(SetCall &call) {
   bool top_down = true;
   const Terr result = ReadFlag(call.first(), "top-down", "bottom-up", &top_down);
   if (result != FG_OK) return result;
-  InstanceRecord *currInst = call.inst;
+  InstanceRecord &inst = *call.inst;
   // Stored even when the ring cannot be rebuilt now: the next rebuild uses it.
-  currInst->dma_direction = top_down ? 1 : -1;
-  if (currInst->continuous_grabbing != 0) {
+  inst.dma_direction = top_down ? 1 : -1;
+  if (inst.continuous_grabbing != 0) {
     PrintError("The number of buffers can not be changed while continuous grabbing is enabled.");
     return FG_ERR_BOARD;
   }
-  Bd board = currInst->board->handle;
-  if (SdkCheck(board, currInst, CiShutdown(board, 0)) != 0) {
+  Bd board = inst.board->handle;
+  if (SdkCheck(board, &inst, CiShutdown(board, 0)) != 0) {
     PrintError("Initialization error: CiShutdown() failed");
     return FG_ERR_BOARD;
   }
-  Tproc_handle proc_id = call.proc_id;
-  TFgInstance *fginst = call.fginst;
-  // clang-format off
-  return HOST_CALL(ChangeNumBuffers(proc_id, fginst,currInst->numBuffers,1));
-  // clang-format on
+  return HOST_CALL("ChangeNumBuffers(proc_id, fginst,currInst->numBuffers,1)",
+                   ChangeNumBuffers(call.proc_id, call.fginst, inst.numBuffers, 1));
 }
 
 Terr GetDmaDirection(GetCall &call) {

@@ -151,7 +151,8 @@ struct Item {
 Terr Answer(Tproc_handle proc_id, const Item *items, int32_t n, Tcpar **values,
             int32_t *num_values, bool config_dir) {
   Tcpar *array = nullptr;
-  const Terr result = HOST_ALLOC(proc_id, sizeof(Tcpar) * static_cast<size_t>(n), &array);
+  const Terr result = HOST_ALLOC(proc_id, sizeof(Tcpar) * static_cast<size_t>(n), &array,
+                                 "sizeof(Tcpar) * static_cast<size_t>(n)", "&array");
   if (result != FG_OK) return result;
   if (config_dir) ReadConfigDirectory();
   for (int32_t i = 0; i < n; ++i) {
@@ -174,7 +175,8 @@ Terr AnswerList(Tproc_handle proc_id, const Listed (&list)[N], int32_t declared,
                 const char *declared_name, Tcpar **values, int32_t *num_values) {
   *num_values = 0;
   Tcpar *array = nullptr;
-  const Terr result = HOST_ALLOC(proc_id, sizeof(Tcpar) * static_cast<size_t>(declared), &array);
+  const Terr result = HOST_ALLOC(proc_id, sizeof(Tcpar) * static_cast<size_t>(declared), &array,
+                                 "sizeof(Tcpar) * static_cast<size_t>(declared)", "&array");
   if (result != FG_OK) return result;
   int32_t count = 0;
   for (const Listed &entry : list) {
@@ -193,7 +195,7 @@ Terr AnswerList(Tproc_handle proc_id, const Listed (&list)[N], int32_t declared,
       DebugText(text);
     }
     PrintErrorf("%s\n(%s:%d)", text, "FGInfo", __LINE__);
-    HOST_FREE(proc_id, array);
+    HOST_FREE(proc_id, array, "array");
     return FG_ERR_GET_FAILED;
   }
   for (int32_t i = 0; i < count; ++i) array[i].type = TPAR_STRING;
@@ -282,7 +284,8 @@ Terr FGInfo(Tproc_handle proc_id, int32_t query, const char **info, Tcpar **valu
       return Answer(proc_id, kOne, 1, values, num_values, false);
     }
     case FG_QUERY_DEFAULTS:
-      return HOST_CALL(TFgGetDefaults(proc_id, fgClass, values, num_values));
+      return HOST_CALL("TFgGetDefaults(proc_id, fgClass, values, num_values)",
+                       TFgGetDefaults(proc_id, fgClass, values, num_values));
     case FG_QUERY_PARAMETERS:
       return AnswerList(proc_id, kParameters, FG_PARAM_NUM, "FG_PARAM_NUM", values, num_values);
     case FG_QUERY_PARAMETERS_RO:

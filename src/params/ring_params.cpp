@@ -29,7 +29,8 @@ Terr SetNumBuffers(SetCall &call) {
     // shut down until a grab has timed out on it.
     return RestartAcquisition(fginst, kRestartRearm);
   }
-  return HOST_CALL(ChangeNumBuffers(proc_id, fginst,(int)value->par.l,0));
+  return HOST_CALL("ChangeNumBuffers(proc_id, fginst,(int)value->par.l,0)",
+                   ChangeNumBuffers(proc_id, fginst, (int)value->par.l, 0));
 }
 
 Terr GetNumBuffers(GetCall &call) {

@@ -33,30 +33,25 @@ Terr GuardedHostCall(Call &&call, const char *text, int line) {
 
 }  // namespace grabline
 
-// HOST_CALL(TpThreadMutexLock(&currInst->cancel_mutex)): the source text the
-// host sees is the call as written.
-#define HOST_CALL(call) ::grabline::GuardedHostCall([&] { return (call); }, #call, __LINE__)
+// The host's error hook and spy are shown `text` beside the line: the call as
+// the host's users have always seen it. It is written out at each call, so a
+// renamed variable or a reformatted line leaves the host's view unchanged:
+//   HOST_CALL("TpThreadMutexLock(&currInst->cancel_mutex)",
+//             TpThreadMutexLock(&inst.cancel_mutex))
+#define HOST_CALL(text, call) ::grabline::GuardedHostCall([&] { return (call); }, text, __LINE__)
 
-// HOST_ALLOC(proc_id, size, &ptr) allocates `size` bytes into ptr (any
-// pointer type); HOST_FREE(proc_id, ptr) frees it. The _NAMED forms show the
-// host `name` in place of the pointer's source text: a pointer that moved
-// within the records keeps the name the host's traces and error hooks have
-// always shown for it.
-#define HOST_ALLOC(proc, size, pptr) GRABLINE_HOST_ALLOC(proc, size, pptr, #proc, #size, #pptr)
-#define HOST_ALLOC_NAMED(proc, size, pptr, name) \
-  GRABLINE_HOST_ALLOC(proc, size, pptr, #proc, #size, name)
-#define HOST_FREE(proc, ptr) GRABLINE_HOST_FREE(proc, ptr, #proc, #ptr)
-#define HOST_FREE_NAMED(proc, ptr, name) GRABLINE_HOST_FREE(proc, ptr, #proc, name)
-
-// The two above with the texts already made.
-#define GRABLINE_HOST_ALLOC(proc, size, pptr, proc_text, size_text, pptr_text)                 \
-  ::grabline::GuardedAlloc(proc, size, reinterpret_cast<void **>(pptr),                        \
-                           "TTraceMemory ? TXAllocMemCheck(" proc_text ", " size_text          \
-                           ", __FILE__, __LINE__, -112, (void**)" pptr_text                    \
-                           ") : TXAlloc(" proc_text ", " size_text ", (void**)" pptr_text ")", \
+// HOST_ALLOC(proc, size, pptr, size_text, pptr_text) allocates `size` bytes
+// into *pptr (any pointer type); HOST_FREE(proc, ptr, ptr_text) frees it. The
+// texts are what the host is shown for the size and the pointer; the process
+// handle is shown by the name the host's own interface gives it.
+#define HOST_ALLOC(proc, size, pptr, size_text, pptr_text)                               \
+  ::grabline::GuardedAlloc(proc, size, reinterpret_cast<void **>(pptr),                  \
+                           "TTraceMemory ? TXAllocMemCheck(proc_id, " size_text          \
+                           ", __FILE__, __LINE__, -112, (void**)" pptr_text              \
+                           ") : TXAlloc(proc_id, " size_text ", (void**)" pptr_text ")", \
                            __LINE__)
-#define GRABLINE_HOST_FREE(proc, ptr, proc_text, ptr_text)                               \
-  ::grabline::GuardedFree(proc, ptr,                                                     \
-                          "TTraceMemory ? TXFreeMemCheck(" proc_text ", " ptr_text       \
-                          ", __FILE__, __LINE__) : TXFree(" proc_text ", " ptr_text ")", \
+#define HOST_FREE(proc, ptr, ptr_text)                                             \
+  ::grabline::GuardedFree(proc, ptr,                                               \
+                          "TTraceMemory ? TXFreeMemCheck(proc_id, " ptr_text       \
+                          ", __FILE__, __LINE__) : TXFree(proc_id, " ptr_text ")", \
                           __LINE__)
