@@ -5,9 +5,10 @@
 #include "acq/event_threads.hpp"
 #include "acq/grab_lock.hpp"
 #include "acq/restart.hpp"
-#include "board/buffer_ring.hpp"
 #include "board/family.hpp"
 #include "board/process_objects.hpp"
+#include "board/ring_memory.hpp"
+#include "board/timestamp_words.hpp"
 #include "plugin/error_report.hpp"
 #include "plugin/instance_table.hpp"
 #include "plugin/result_codes.hpp"
@@ -155,7 +156,7 @@ uint32_t ContinuousWorker(void *arg) {
       inst.cg_state = CGFailed;
     }
     if (inst.software_timestamp != 0 && inst.cg_state == CGRunning &&
-        WriteSoftwareTimestamps(fginst, w.stamp) != FG_OK) {
+        WriteSoftwareTimestamps(inst, w.stamp) != FG_OK) {
       // Acquisition, semaphore and state stay as they are.
       PrintError("Error writing software timestamps");
       return 0;
@@ -205,48 +206,6 @@ uint32_t ContinuousWorker(void *arg) {
 }
 
 }  // namespace
-
-Terr WriteSoftwareTimestamps(TFgInstance *fginst, uint64_t stamp) {
-  InstanceRecord &inst = Inst(fginst);
-  if (inst.TopMagic == nullptr) return FG_FAIL;
-  const uint32_t i = inst.fill_index;
-  const uint32_t count = inst.next_buffer_acquired_abs;
-  const uint32_t low = static_cast<uint32_t>(stamp);
-  const uint32_t high = static_cast<uint32_t>(stamp >> 32);
-  struct Set {
-    uint32_t *magic, *bna, *low, *high, *bna_ow, *low_ow, *high_ow;
-    uint32_t mark, overwritten_mark;
-  };
-  const Set sets[2] = {
-      {inst.TopMagic[i], inst.TopBNA[i], inst.TopISRTimeStampLow[i], inst.TopISRTimeStampHigh[i],
-       inst.TopBNAOW[i], inst.TopISRTimeStampLowOW[i], inst.TopISRTimeStampHighOW[i], 0x01234567u,
-       0x76543210u},
-      {inst.BotMagic[i], inst.BotBNA[i], inst.BotISRTimeStampLow[i], inst.BotISRTimeStampHigh[i],
-       inst.BotBNAOW[i], inst.BotISRTimeStampLowOW[i], inst.BotISRTimeStampHighOW[i], 0x89ABCDEFu,
-       0xFEDCBA98u},
-  };
-  for (const Set &set : sets) {
-    // A frame too small for the words has none.
-    if (set.magic == nullptr || set.bna == nullptr || set.low == nullptr || set.high == nullptr ||
-        set.bna_ow == nullptr || set.low_ow == nullptr || set.high_ow == nullptr) {
-      continue;
-    }
-    if (*set.magic == set.mark) {
-      // The application has not consumed the last frame's stamp.
-      DebugText("Overwrite\n");
-      *set.magic = set.overwritten_mark;
-      *set.bna_ow = count;
-      *set.low_ow = low;
-      *set.high_ow = high;
-    } else {
-      *set.magic = set.mark;
-      *set.bna = count;
-      *set.low = low;
-      *set.high = high;
-    }
-  }
-  return FG_OK;
-}
 
 Terr EnableContinuousGrabbing(TFgInstance *fginst) {
   InstanceRecord &inst = Inst(fginst);

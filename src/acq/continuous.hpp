@@ -11,10 +11,6 @@ namespace grabline {
 Terr EnableContinuousGrabbing(TFgInstance *fginst);
 Terr DisableContinuousGrabbing(TFgInstance *fginst);
 
-// Marks the frame just filled with the board's time stamp (words at the ends
-// of its first and last lines).
-Terr WriteSoftwareTimestamps(TFgInstance *fginst, uint64_t stamp);
-
 // Stops the worker (close, ring changes): its wait is cancelled and its end
 // awaited.
 void StopContinuousWorker(TFgInstance *fginst);

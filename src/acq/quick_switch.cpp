@@ -8,12 +8,13 @@
 #include <climits>
 #include <cstring>
 
+#include "acq/acquisition_setup.hpp"
 #include "acq/grab_lock.hpp"
 #include "acq/image_assembly.hpp"
 #include "acq/restart.hpp"
-#include "board/buffer_ring.hpp"
 #include "board/family.hpp"
 #include "board/host_arrays.hpp"
+#include "board/ring_memory.hpp"
 #include "platform/os.hpp"
 #include "plugin/error_report.hpp"
 #include "plugin/host_call.hpp"
@@ -30,8 +31,6 @@ constexpr uint32_t kNextRegionZero = 7;  // ... region 0 follows
 constexpr uint32_t kSoftwareTrigger = 1;
 constexpr uint32_t kTriggerPulse = 17;
 constexpr uint64_t kMaxQTabBytes = 0xFFFFFFFFull;
-
-uint32_t PixelFormat(const InstanceRecord &inst) { return inst.alternate_depth != 0 ? 4 : 3; }
 
 // Frees every region ring and the signal, each piece only when present; a
 // QTab goes before the memory it describes, so DMA never reaches a freed
@@ -103,21 +102,10 @@ Terr BuildRegion(Tproc_handle proc_id, InstanceRecord &inst, CiCam camera, Quick
     result = HOST_ALLOC(proc_id, buffer_size + kBufferAlignment, &roi.buffer_orig[k],
                         "BufferSize + kBufferAlignment", "&roi.buffer_orig[BufIndex]");
     if (result != FG_OK) return result;
-    void *aligned = AlignedStart(roi.buffer_orig[k]);
-    roi.frame_buffer[k] = aligned;
-    roi.qtab_ptr[k] = &roi.qtab[k];
-    if (SdkCheck(board, &inst,
-                 CiRelQTabCreate(board, camera, aligned, static_cast<uint32_t>(buffer_size), stride,
-                                 roi.qtab_ptr[k], PixelFormat(inst), kQsLutBank, inst.lut_type,
-                                 kQsDestKind, 0)) != 0) {
-      roi.qtab_ptr[k] = nullptr;  // no table was made
-      PrintError("Initialization error: CiRelQTabCreate() failed");
-      return FG_ERR_BOARD;
-    }
-    if (SdkCheck(board, &inst, CiPhysQTabCreate(board, roi.qtab_ptr[k], 0)) != 0) {
-      PrintError("Initialization error: CiPhysQTabCreate() failed");
-      return FG_ERR_BOARD;
-    }
+    roi.frame_buffer[k] = AlignedStart(roi.buffer_orig[k]);
+    const QTabTarget target{roi.frame_buffer[k], buffer_size, stride, kQsLutBank, kQsDestKind};
+    result = CreateBufferQTab(inst, camera, target, roi.qtab[k], roi.qtab_ptr[k]);
+    if (result != FG_OK) return result;
   }
   if (SdkCheck(board, &inst, CiPhysQTabChainLink(board, roi.qtab_ptr, numBuffers)) != 0) {
     PrintError("Initialization error: CiPhysQTabChainLink() failed");

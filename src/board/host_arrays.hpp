@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "board/buffer_ring.hpp"
+#include "board/ring_memory.hpp"
 #include "plugin/host_call.hpp"
 
 namespace grabline {

@@ -12,6 +12,7 @@
 
 #include "acq/quick_switch_state.hpp"
 #include "bfsdk.h"
+#include "board/timestamp_words.hpp"
 #include "io/serial_state.hpp"
 #include "params/stitch_params.hpp"
 #include "platform/os.hpp"
@@ -70,7 +71,7 @@ struct InstanceRecord {
   std::atomic<uint32_t> num_buffers_overwritten{0};
   int64_t async_start_ms = 0;  // wall-clock start of the pending asynchronous snap
 
-  // Ring (see buffer_ring.cpp).
+  // Ring (see ring_memory.cpp).
   void **InstFrameBuffer = nullptr;
   void **InstBufferOrig = nullptr;
   void **FrameBuffer30Bit = nullptr;
@@ -135,21 +136,7 @@ struct InstanceRecord {
   std::atomic<uint32_t> *State = nullptr;
   uint32_t *SSLines = nullptr;
   uint32_t *EncCount = nullptr;
-  // Addresses of the software time-stamp words inside each ring buffer.
-  uint32_t **TopMagic = nullptr;
-  uint32_t **TopBNA = nullptr;
-  uint32_t **TopISRTimeStampLow = nullptr;
-  uint32_t **TopISRTimeStampHigh = nullptr;
-  uint32_t **TopBNAOW = nullptr;
-  uint32_t **TopISRTimeStampLowOW = nullptr;
-  uint32_t **TopISRTimeStampHighOW = nullptr;
-  uint32_t **BotMagic = nullptr;
-  uint32_t **BotBNA = nullptr;
-  uint32_t **BotISRTimeStampLow = nullptr;
-  uint32_t **BotISRTimeStampHigh = nullptr;
-  uint32_t **BotBNAOW = nullptr;
-  uint32_t **BotISRTimeStampLowOW = nullptr;
-  uint32_t **BotISRTimeStampHighOW = nullptr;
+  BufferStampWords *stamp_words = nullptr;  // per buffer (timestamp_words.cpp)
 
   std::atomic<uint32_t> overwrite_method{kOverwriteAbort};
   uint32_t frame_height = 0;

@@ -2,7 +2,7 @@
 // direction the board writes lines in, and print grab.
 #include <cstdint>
 
-#include "board/buffer_ring.hpp"
+#include "acq/ring_build.hpp"
 #include "params/handlers.hpp"
 #include "plugin/error_report.hpp"
 #include "plugin/host_call.hpp"

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "board/buffer_ring.hpp"
+#include "plugin/error_report.hpp"
 
 namespace grabline {
 namespace {
@@ -112,6 +112,12 @@ Terr ReadFlag(const Tcpar &value, const char *on, const char *off, bool *flag) {
     return FG_OK;
   }
   return FG_ERR_PARAM_VALUE;
+}
+
+bool CheckInt32Range(int64_t value) {
+  if (value < 2147483648LL) return true;
+  PrintError("Value must be less than 0x7fffffff.");
+  return false;
 }
 
 Terr ReadInt32Limited(const Tcpar &value, int32_t *out) {

@@ -57,6 +57,10 @@ struct ParamKey {
 // matched but the rest does not parse (the name is then unsupported).
 int MatchKey(const ParamKey &key, const char *name, ParamCall &call);
 
+// Values of 2147483648 and above print "Value must be less than 0x7fffffff."
+// and are refused (false).
+bool CheckInt32Range(int64_t value);
+
 // ---- value helpers of the branches ----------------------------------------------
 // The type of the first value, or FG_ERR_PARAM_TYPE.
 inline Terr ExpectType(const Tcpar &value, int32_t type) {

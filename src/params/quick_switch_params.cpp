@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "acq/quick_switch.hpp"
-#include "board/buffer_ring.hpp"
+#include "acq/ring_build.hpp"
 #include "params/handlers.hpp"
 #include "plugin/error_report.hpp"
 

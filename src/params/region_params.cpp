@@ -3,8 +3,9 @@
 #include "acq/continuous.hpp"
 #include "acq/event_threads.hpp"
 #include "acq/restart.hpp"
-#include "board/buffer_ring.hpp"
+#include "acq/ring_build.hpp"
 #include "board/family.hpp"
+#include "board/ring_memory.hpp"
 #include "params/handlers.hpp"
 #include "plugin/error_report.hpp"
 

@@ -1,7 +1,7 @@
 // The ring's parameters: its buffer count, and the long-frame names that are
 // refused since frames got their full height from the camera file.
 #include "acq/restart.hpp"
-#include "board/buffer_ring.hpp"
+#include "acq/ring_build.hpp"
 #include "params/handlers.hpp"
 #include "plugin/error_report.hpp"
 #include "plugin/host_call.hpp"

@@ -15,9 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "acq/ring_build.hpp"
 #include "bfsim_control.hpp"
-#include "board/buffer_ring.hpp"
 #include "board/records.hpp"
+#include "board/ring_memory.hpp"
 #include "plugin/operations.hpp"
 #include "plugin/result_codes.hpp"
 #include "support/test_os.hpp"

@@ -1,6 +1,7 @@
-// buffer_ring.hpp — the ring of frame buffers an instance acquires into, the
-// QTab chain through which the board's DMA fills it, and the software
-// time-stamp words inside each buffer.
+// ring_memory.hpp — the memory of the ring of frame buffers an instance
+// acquires into: its buffers (its own, or the board's shared ring), the
+// per-buffer arrays beside them, and who is counted among the board ring's
+// users.
 #pragma once
 
 #include <cstdint>
@@ -15,16 +16,8 @@ struct InstanceRecord;
 // Board buffers are page aligned inside allocations this much larger.
 inline constexpr uint64_t kBufferAlignment = 4096;
 
-// Re-creates the ring with `count` buffers, links and engages the QTab chain
-// and starts DMA. With `force` 0 a ring of that count is kept as it is.
-Terr ChangeNumBuffers(Tproc_handle proc_id, TFgInstance *fginst, uint32_t count, int force);
-
-// Builds buffer i's QTab; for buffer 0 also the board's acquisition set-up
-// (acquisition mode and the signal the continuous-grab worker waits on).
-Terr SetUpBoard(TFgInstance *fginst, uint64_t size, uint32_t i);
-
-// Fills entry i of the fourteen time-stamp word arrays.
-Terr SetTimestampAddresses(TFgInstance *fginst, uint32_t i);
+// One buffer of `size` bytes, page aligned inside its allocation.
+Terr AllocBuffer(Tproc_handle proc_id, uint64_t size, void **orig, void **aligned);
 
 // Whose buffers the instance acquires into: the board-owned ring, which counts
 // the instances acquiring into it, or a ring of its own. These four are the only
@@ -38,22 +31,26 @@ void LeaveBoardRing(InstanceRecord &inst);
 // Acquires into a ring of its own from now on.
 void UseOwnRing(InstanceRecord &inst);
 
-// Gives the instance a ring of its own (volatile mode on): alone on its board
-// it takes over the board's buffers, else a fresh ring of the same count is
-// built. FG_ERR_BUFFER_ALLOC when that fails.
-Terr TakeOwnRing(Tproc_handle proc_id, TFgInstance *fginst);
+// The instance is the board ring's only user.
+bool OnlyBoardRingUser(const InstanceRecord &inst);
 
-// Gives an instance's own ring back to the board (volatile mode off, close).
-Terr ReturnOwnRing(Tproc_handle proc_id, TFgInstance *fginst);
+// Allocates the per-buffer arrays of a ring of n buffers, then the buffers:
+// the instance's own, a new board ring, or (when other instances already
+// acquire into the board's ring and it is large enough) the board's existing
+// buffers; and the unpack buffers of 30-bit frames.
+Terr AllocRing(Tproc_handle proc_id, InstanceRecord &inst, uint32_t n);
 
 // Frees the buffers of the ring the instance acquires into, with their QTabs:
 // its own ring, or the board's when it is that ring's only user. Leaves the
 // per-buffer arrays.
 Terr FreeRingBuffers(Tproc_handle proc_id, InstanceRecord &inst);
 
-// Frees every per-buffer array of the instance (and the board's, when the
-// board's ring went with it).
+// Frees every per-buffer array of the instance.
 Terr FreeRingArrays(Tproc_handle proc_id, InstanceRecord &inst);
+
+// The whole ring: buffers with their QTabs, the acquisition signal, the
+// arrays. Stops at the first failure, leaving the rest for the next try.
+Terr DestroyRing(Tproc_handle proc_id, InstanceRecord &inst);
 
 // Frees the board-owned buffers and their address arrays.
 Terr FreeBoardRing(Tproc_handle proc_id, InstanceRecord &inst);
@@ -62,10 +59,6 @@ Terr FreeBoardRing(Tproc_handle proc_id, InstanceRecord &inst);
 // cameras of varying frame length, else the fixed-length one. Every build.
 CiSIGNAL *AcquisitionSignal(InstanceRecord &inst);
 // Cancels and frees it.
-Terr FreeAcquisitionSignal(InstanceRecord &inst);
-
-// Values of 2147483648 and above print "Value must be less than 0x7fffffff."
-// and are refused (false).
-bool CheckInt32Range(int64_t value);
+void FreeAcquisitionSignal(InstanceRecord &inst);
 
 }  // namespace grabline

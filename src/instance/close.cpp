@@ -3,8 +3,9 @@
 #include "acq/event_threads.hpp"
 #include "acq/quick_switch.hpp"
 #include "acq/restart.hpp"
-#include "board/buffer_ring.hpp"
+#include "acq/ring_build.hpp"
 #include "board/process_objects.hpp"
+#include "board/ring_memory.hpp"
 #include "board/shared_board.hpp"
 #include "io/serial.hpp"
 #include "params/stitch_params.hpp"
@@ -35,15 +36,11 @@ Terr FGClose(Tproc_handle proc_id, TFgInstance *fginst) {
     PrintError("Error in FGClose, during set the continuous mode to disable");
   }
 
-  Terr result = FreeRingBuffers(proc_id, inst);
+  Terr result = DestroyRing(proc_id, inst);
   if (result != FG_OK) return result;
   LeaveBoardRing(inst);
-  result = FreeRingArrays(proc_id, inst);
-  if (result != FG_OK) return result;
-  inst.numBuffers = 0;
   result = QSFree(proc_id, fginst);
   if (result != FG_OK) return result;
-  FreeAcquisitionSignal(inst);
   CloseSerialPort(inst);
 
   if (board.users > 1) {

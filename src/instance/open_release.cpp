@@ -1,8 +1,8 @@
-#include "board/open_release.hpp"
+#include "instance/open_release.hpp"
 
 #include "acq/event_threads.hpp"
-#include "board/buffer_ring.hpp"
 #include "board/process_objects.hpp"
+#include "board/ring_memory.hpp"
 #include "plugin/host_call.hpp"
 #include "plugin/instance_table.hpp"
 
@@ -13,9 +13,7 @@ Terr OpenRelease::operator()(Terr code) {
   if (inst.board != nullptr) {
     // Threads first: they wait on signals of the board about to close.
     StopEventThreads(fginst);
-    FreeRingBuffers(proc_id, inst);
-    FreeAcquisitionSignal(inst);
-    FreeRingArrays(proc_id, inst);
+    DestroyRing(proc_id, inst);
     LeaveBoardRing(inst);
     inst.numBuffers = 0;
     if (counted) {

@@ -6,10 +6,11 @@
 #include <string_view>
 
 #include "acq/event_threads.hpp"
-#include "board/buffer_ring.hpp"
+#include "acq/ring_build.hpp"
 #include "board/family.hpp"
-#include "board/open_release.hpp"
 #include "board/process_objects.hpp"
+#include "board/ring_memory.hpp"
+#include "instance/open_release.hpp"
 #include "plugin/error_report.hpp"
 #include "plugin/host_call.hpp"
 #include "plugin/instance_table.hpp"
@@ -71,8 +72,8 @@ Terr FindBoard(InstanceRecord &inst, std::string_view device, const uint32_t (&c
     int32_t n = 0;
     if (!ParseNumber(device.substr(prefix.size()), &n) || counts[f] == 0) break;
     inst.family_code = family.code;
-    if (n < 0 || SdkCheck(nullptr, &inst,
-                          CiSysBrdFind(family.code, static_cast<uint32_t>(n), entry)) != 0) {
+    if (n < 0 ||
+        SdkCheck(nullptr, &inst, CiSysBrdFind(family.code, static_cast<uint32_t>(n), entry)) != 0) {
       return FG_ERR_BOARD_OPEN;
     }
     return FG_OK;
@@ -111,7 +112,8 @@ Terr FindBoard(InstanceRecord &inst, std::string_view device, const uint32_t (&c
   for (const FamilyName &family : kFamilies) {
     const std::string_view prefix = family.prefix;
     int32_t n = 0;
-    if (device.substr(0, prefix.size()) == prefix && ParseNumber(device.substr(prefix.size()), &n)) {
+    if (device.substr(0, prefix.size()) == prefix &&
+        ParseNumber(device.substr(prefix.size()), &n)) {
       return FG_ERR_BOARD_OPEN;
     }
   }
@@ -132,27 +134,48 @@ void SetOpenValues(InstanceRecord &inst) {
 
 // Bits per channel and channel count the colour space and camera depth give.
 Terr ResolveDepth(TFgInstance *fginst, uint32_t depth) {
-  int32_t bits = fginst->bits_per_channel == -1 ? static_cast<int32_t>(depth)
-                                                : fginst->bits_per_channel;
+  int32_t bits =
+      fginst->bits_per_channel == -1 ? static_cast<int32_t>(depth) : fginst->bits_per_channel;
   int32_t channels = 1;
   bool rgb = std::strcmp(fginst->color_space, "rgb") == 0;
   if (!rgb) {
     switch (bits) {
-      case 24: bits = 8, channels = 3, rgb = true; break;
-      case 32: bits = 8, channels = 4, rgb = true; break;
-      case 30: bits = 10, channels = 3, rgb = true; break;
-      case 36: bits = 12, channels = 3, rgb = true; break;
-      default: break;
+      case 24:
+        bits = 8, channels = 3, rgb = true;
+        break;
+      case 32:
+        bits = 8, channels = 4, rgb = true;
+        break;
+      case 30:
+        bits = 10, channels = 3, rgb = true;
+        break;
+      case 36:
+        bits = 12, channels = 3, rgb = true;
+        break;
+      default:
+        break;
     }
   } else {
     switch (bits) {
-      case 8: channels = depth == 24 ? 3 : 4; break;
+      case 8:
+        channels = depth == 24 ? 3 : 4;
+        break;
       case 10:
-      case 12: channels = 3; break;
-      case 24: bits = 8, channels = 3; break;
-      case 32: bits = 8, channels = 4; break;
-      case 30: bits = 10, channels = 3; break;
-      case 36: bits = 12, channels = 3; break;
+      case 12:
+        channels = 3;
+        break;
+      case 24:
+        bits = 8, channels = 3;
+        break;
+      case 32:
+        bits = 8, channels = 4;
+        break;
+      case 30:
+        bits = 10, channels = 3;
+        break;
+      case 36:
+        bits = 12, channels = 3;
+        break;
       default:
         PrintError("Color space 'rgb' only possible with 8, 10 or 12 bits per channel!");
         return FG_ERR_COLOR_SPACE;
@@ -218,14 +241,22 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
   // 5-7. Generic settings.
   if (fginst->port < 0) return FG_ERR_PORT;
   switch (fginst->bits_per_channel) {
-    case 8: case 10: case 12: case 24: case 32: case -1: break;
-    default: return FG_ERR_BITS_PER_CHANNEL;
+    case 8:
+    case 10:
+    case 12:
+    case 24:
+    case 32:
+    case -1:
+      break;
+    default:
+      return FG_ERR_BITS_PER_CHANNEL;
   }
-  if (std::strcmp(fginst->color_space, "rgb") != 0 && std::strcmp(fginst->color_space, "gray") != 0) {
+  if (std::strcmp(fginst->color_space, "rgb") != 0 &&
+      std::strcmp(fginst->color_space, "gray") != 0) {
     return FG_ERR_COLOR_SPACE;
   }
-  if (fginst->generic != nullptr && fginst->num_generic > 0 && fginst->generic[0].type == TPAR_STRING &&
-      fginst->generic[0].par.s != nullptr) {
+  if (fginst->generic != nullptr && fginst->num_generic > 0 &&
+      fginst->generic[0].type == TPAR_STRING && fginst->generic[0].par.s != nullptr) {
     const std::string_view generic = fginst->generic[0].par.s;
     const size_t at = generic.find("show_error_dlg");
     if (at != std::string_view::npos) {
@@ -335,7 +366,10 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
   if (!valid_factor(fx) || !valid_factor(fy)) return release(FG_ERR_RESOLUTION);
   fginst->horizontal_resolution = w / fx;
   fginst->vertical_resolution = h / fy;
-  fginst->resolution_mode = fx == 1 && fy == 1 ? 0 : fx == 2 && fy == 2 ? 1 : fx == 4 && fy == 4 ? 2 : 3;
+  fginst->resolution_mode = fx == 1 && fy == 1   ? 0
+                            : fx == 2 && fy == 2 ? 1
+                            : fx == 4 && fy == 4 ? 2
+                                                 : 3;
   if (fginst->image_width == 0) {
     fginst->image_width = fginst->horizontal_resolution - 2 * fginst->start_column;
   }
@@ -356,10 +390,12 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
     return release(FG_ERR_BOARD);
   }
   if (fginst->external_trigger != 0) {
-    if (SdkCheck(handle, &inst, CiConExTrigConnect(handle, 1, 19)) != 0) return release(FG_ERR_BOARD);
+    if (SdkCheck(handle, &inst, CiConExTrigConnect(handle, 1, 19)) != 0)
+      return release(FG_ERR_BOARD);
     const bool any_camera =
         !IsGn2(inst) && (BFRegPeek(handle, kProfile.reg.trig_capability) & (1u << 30)) != 0;
-    const bool triggered_file = trig_mode == 2 || trig_mode == 6 || trig_mode == 7 || trig_mode == 8;
+    const bool triggered_file =
+        trig_mode == 2 || trig_mode == 6 || trig_mode == 7 || trig_mode == 8;
     if (!triggered_file && !any_camera) {
       if (IsR64(inst)) {
         PrintError(
@@ -383,14 +419,14 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
   // 18. Buffer sizes, in 64 bits: a large frame must not wrap.
   uint32_t bytes_per_pixel = 0;
   if (SdkCheck(handle, &inst,
-               CiBrdInquire(handle, inst.alternate_depth != 0 ? BF_INQ_BYTES_PER_PIX2
-                                                              : BF_INQ_BYTES_PER_PIX,
-                            &bytes_per_pixel)) != 0) {
+               CiBrdInquire(
+                   handle, inst.alternate_depth != 0 ? BF_INQ_BYTES_PER_PIX2 : BF_INQ_BYTES_PER_PIX,
+                   &bytes_per_pixel)) != 0) {
     return release(FG_ERR_BOARD);
   }
   inst.bytes_per_pixel = bytes_per_pixel;
-  inst.sizeBuffer = uint64_t(uint32_t(fginst->image_width)) * bytes_per_pixel *
-                    uint32_t(fginst->image_height);
+  inst.sizeBuffer =
+      uint64_t(uint32_t(fginst->image_width)) * bytes_per_pixel * uint32_t(fginst->image_height);
   if (fginst->num_channels == 3 && fginst->bits_per_channel == 10) {
     inst.sizeBuffer30Bit =
         uint64_t(uint32_t(fginst->image_width)) * uint32_t(fginst->image_height) * 6;
@@ -415,8 +451,9 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
   // 21. Output levels.
   uint32_t outputs = 0;
   CiRegGPOutGet(handle, &outputs);
-  const uint32_t lines =
-      IsRoadRunner(inst) && BFIsCL(handle) == 0 ? 3 : (IsRoadRunner(inst) || IsRaven(inst)) ? 6 : 7;
+  const uint32_t lines = IsRoadRunner(inst) && BFIsCL(handle) == 0 ? 3
+                         : (IsRoadRunner(inst) || IsRaven(inst))   ? 6
+                                                                   : 7;
   inst.gp_out_state = outputs & ((1u << lines) - 1);
 
   // 22. The instance mutex; the instance now counts as open. A mutex whose

@@ -1,0 +1,230 @@
+#include "board/ring_memory.hpp"
+
+#include <cstring>
+#include <new>
+
+#include "board/host_arrays.hpp"
+#include "board/records.hpp"
+#include "plugin/host_call.hpp"
+#include "plugin/result_codes.hpp"
+
+namespace grabline {
+namespace {
+
+Terr FreeBuffer(Tproc_handle proc_id, void **orig, void **aligned) {
+  *aligned = nullptr;
+  if (*orig == nullptr) return FG_OK;
+  const Terr result = HOST_FREE(proc_id, *orig, "*orig");
+  *orig = nullptr;
+  return result;
+}
+
+bool NoOtherBoardRingUser(const InstanceRecord &inst) {
+  const uint32_t others = inst.board->ring_users - (inst.in_board_ring != 0 ? 1 : 0);
+  return others == 0;
+}
+
+bool UnpacksThirtyBit(const InstanceRecord &inst) { return inst.sizeBuffer30Bit != 0; }
+
+// Frees this instance's QTabs. Every instance frees its own, whoever owns
+// the buffers they describe, so no table outlives its record.
+void FreeQTabs(InstanceRecord &inst) {
+  if (inst.QtabPtrArray == nullptr) return;
+  Bd board = inst.board->handle;
+  for (uint32_t i = 0; i < inst.numBuffers; ++i) {
+    if (inst.QtabPtrArray[i] == nullptr) continue;
+    CiPhysQTabFree(board, inst.QtabPtrArray[i]);
+    CiRelQTabFree(board, inst.QtabPtrArray[i]);
+    inst.QtabPtrArray[i] = nullptr;
+  }
+}
+
+Terr AllocRingArrays(Tproc_handle proc_id, InstanceRecord &inst, uint32_t n) {
+  Terr r = FG_OK;
+  if ((r = ALLOC_ARRAY(proc_id, inst.InstBufferOrig, n, "inst.InstBufferOrig", "n")) != FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.InstFrameBuffer, n, "inst.InstFrameBuffer", "n")) != FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.FrameBuffer30Bit, n, "inst.FrameBuffer30Bit", "n")) != FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.FrameBuf30BitOrig, n, "inst.FrameBuf30BitOrig", "n")) != FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.QtabArray, n, "inst.QtabArray", "n")) != FG_OK) return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.QtabPtrArray, n, "inst.QtabPtrArray", "n")) != FG_OK) return r;
+  if ((r = HOST_ALLOC(proc_id, uint64_t{n} * sizeof *inst.State, &inst.State,
+                      "uint64_t{n} * sizeof *inst.State", "&inst.State")) != FG_OK)
+    return r;
+  for (uint32_t i = 0; i < n; ++i) new (&inst.State[i]) std::atomic<uint32_t>(BufFree);
+  if ((r = ALLOC_ARRAY(proc_id, inst.SSLines, n, "inst.SSLines", "n")) != FG_OK) return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.EncCount, n, "inst.EncCount", "n")) != FG_OK) return r;
+  return ALLOC_ARRAY(proc_id, inst.stamp_words, n, "inst.stamp_words", "n");
+}
+
+Terr AllocRingBuffers(Tproc_handle proc_id, InstanceRecord &inst, uint32_t n) {
+  BoardInfo &board = *inst.board;
+  if (inst.own_ring == 0 && !NoOtherBoardRingUser(inst)) {
+    if (board.board_buffer_count >= n && board.board_buffer_size >= inst.sizeBuffer) {
+      for (uint32_t i = 0; i < n; ++i) inst.InstFrameBuffer[i] = board.BoardFrameBuffer[i];
+      return FG_OK;
+    }
+    // The shared ring cannot hold this instance's frames: it gets its own.
+    UseOwnRing(inst);
+  }
+  if (inst.own_ring != 0) {
+    for (uint32_t i = 0; i < n; ++i) {
+      const Terr r =
+          AllocBuffer(proc_id, inst.sizeBuffer, &inst.InstBufferOrig[i], &inst.InstFrameBuffer[i]);
+      if (r != FG_OK) return r;
+    }
+    return FG_OK;
+  }
+  Terr r = FG_OK;
+  if ((r = ALLOC_ARRAY(proc_id, board.BoardBufferOrig, n, "board.BoardBufferOrig", "n")) != FG_OK)
+    return r;
+  if ((r = ALLOC_ARRAY(proc_id, board.BoardFrameBuffer, n, "board.BoardFrameBuffer", "n")) != FG_OK)
+    return r;
+  board.board_buffer_count = n;
+  board.board_buffer_size = inst.sizeBuffer;
+  for (uint32_t i = 0; i < n; ++i) {
+    r = AllocBuffer(proc_id, inst.sizeBuffer, &board.BoardBufferOrig[i],
+                    &board.BoardFrameBuffer[i]);
+    if (r != FG_OK) return r;
+    inst.InstFrameBuffer[i] = board.BoardFrameBuffer[i];
+  }
+  return FG_OK;
+}
+
+}  // namespace
+
+Terr AllocBuffer(Tproc_handle proc_id, uint64_t size, void **orig, void **aligned) {
+  const Terr result =
+      HOST_ALLOC(proc_id, size + kBufferAlignment, orig, "size + kBufferAlignment", "orig");
+  if (result != FG_OK) return result;
+  *aligned = AlignedStart(*orig);
+  return FG_OK;
+}
+
+bool OnlyBoardRingUser(const InstanceRecord &inst) {
+  return inst.in_board_ring != 0 && inst.board->ring_users == 1;
+}
+
+void JoinBoardRing(InstanceRecord &inst) {
+  inst.own_ring = 0;
+  if (inst.in_board_ring != 0) return;
+  inst.in_board_ring = 1;
+  ++inst.board->ring_users;
+}
+
+void StartBoardRing(InstanceRecord &inst) {
+  inst.own_ring = 0;
+  inst.in_board_ring = 1;
+  inst.board->ring_users = 1;
+}
+
+void LeaveBoardRing(InstanceRecord &inst) {
+  if (inst.in_board_ring == 0) return;
+  inst.in_board_ring = 0;
+  --inst.board->ring_users;
+}
+
+void UseOwnRing(InstanceRecord &inst) {
+  LeaveBoardRing(inst);
+  inst.own_ring = 1;
+}
+
+Terr AllocRing(Tproc_handle proc_id, InstanceRecord &inst, uint32_t n) {
+  Terr r = AllocRingArrays(proc_id, inst, n);
+  // From here on the records reference what was made, so a later failure is
+  // cleaned up by the next ring change or by close.
+  inst.numBuffers = n;
+  if (r != FG_OK) return r;
+  r = AllocRingBuffers(proc_id, inst, n);
+  if (r != FG_OK || !UnpacksThirtyBit(inst)) return r;
+  for (uint32_t i = 0; i < n; ++i) {
+    r = AllocBuffer(proc_id, inst.sizeBuffer30Bit, &inst.FrameBuf30BitOrig[i],
+                    &inst.FrameBuffer30Bit[i]);
+    if (r != FG_OK) return r;
+  }
+  return FG_OK;
+}
+
+Terr FreeBoardRing(Tproc_handle proc_id, InstanceRecord &inst) {
+  BoardInfo &board = *inst.board;
+  if (board.BoardBufferOrig != nullptr && board.BoardFrameBuffer != nullptr) {
+    for (uint32_t i = 0; i < board.board_buffer_count; ++i) {
+      const Terr result =
+          FreeBuffer(proc_id, &board.BoardBufferOrig[i], &board.BoardFrameBuffer[i]);
+      if (result != FG_OK) return result;
+    }
+  }
+  FREE_ARRAY(proc_id, board.BoardBufferOrig, "board.BoardBufferOrig");
+  FREE_ARRAY(proc_id, board.BoardFrameBuffer, "board.BoardFrameBuffer");
+  board.board_buffer_count = 0;
+  board.board_buffer_size = 0;
+  return FG_OK;
+}
+
+Terr FreeRingBuffers(Tproc_handle proc_id, InstanceRecord &inst) {
+  FreeQTabs(inst);
+  if (inst.FrameBuf30BitOrig != nullptr && inst.FrameBuffer30Bit != nullptr) {
+    for (uint32_t i = 0; i < inst.numBuffers; ++i) {
+      const Terr result =
+          FreeBuffer(proc_id, &inst.FrameBuf30BitOrig[i], &inst.FrameBuffer30Bit[i]);
+      if (result != FG_OK) return result;
+    }
+  }
+  if (inst.own_ring != 0) {
+    if (inst.InstBufferOrig != nullptr && inst.InstFrameBuffer != nullptr) {
+      for (uint32_t i = 0; i < inst.numBuffers; ++i) {
+        const Terr result = FreeBuffer(proc_id, &inst.InstBufferOrig[i], &inst.InstFrameBuffer[i]);
+        if (result != FG_OK) return result;
+      }
+    }
+  } else if (OnlyBoardRingUser(inst) || NoOtherBoardRingUser(inst)) {
+    const Terr result = FreeBoardRing(proc_id, inst);
+    if (result != FG_OK) return result;
+  }
+  if (inst.InstFrameBuffer != nullptr) {
+    std::memset(inst.InstFrameBuffer, 0, uint64_t{inst.numBuffers} * sizeof(void *));
+  }
+  return FG_OK;
+}
+
+Terr FreeRingArrays(Tproc_handle proc_id, InstanceRecord &inst) {
+  FREE_ARRAY(proc_id, inst.InstBufferOrig, "inst.InstBufferOrig");
+  FREE_ARRAY(proc_id, inst.InstFrameBuffer, "inst.InstFrameBuffer");
+  FREE_ARRAY(proc_id, inst.FrameBuffer30Bit, "inst.FrameBuffer30Bit");
+  FREE_ARRAY(proc_id, inst.FrameBuf30BitOrig, "inst.FrameBuf30BitOrig");
+  FREE_ARRAY(proc_id, inst.QtabArray, "inst.QtabArray");
+  FREE_ARRAY(proc_id, inst.QtabPtrArray, "inst.QtabPtrArray");
+  FREE_ARRAY(proc_id, inst.State, "inst.State");
+  FREE_ARRAY(proc_id, inst.SSLines, "inst.SSLines");
+  FREE_ARRAY(proc_id, inst.EncCount, "inst.EncCount");
+  FREE_ARRAY(proc_id, inst.stamp_words, "inst.stamp_words");
+  return FG_OK;
+}
+
+Terr DestroyRing(Tproc_handle proc_id, InstanceRecord &inst) {
+  Terr result = FreeRingBuffers(proc_id, inst);
+  if (result != FG_OK) return result;
+  FreeAcquisitionSignal(inst);
+  result = FreeRingArrays(proc_id, inst);
+  if (result != FG_OK) return result;
+  inst.numBuffers = 0;
+  return FG_OK;
+}
+
+CiSIGNAL *AcquisitionSignal(InstanceRecord &inst) {
+  return inst.start_stop != 0 ? &inst.cg_ss_signal : &inst.cg_signal;
+}
+
+void FreeAcquisitionSignal(InstanceRecord &inst) {
+  CiSIGNAL &signal = *AcquisitionSignal(inst);
+  if (signal.impl != nullptr) {
+    CiSignalCancel(inst.board->handle, &signal);
+    CiSignalFree(inst.board->handle, &signal);
+  }
+  signal = CiSIGNAL{};
+}
+
+}  // namespace grabline
