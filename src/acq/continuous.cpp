@@ -71,7 +71,7 @@ WaitResult WaitFrame(InstanceRecord &inst, Bd board, CiSIGNAL *signal, bool twic
 }
 
 void Exit(InstanceRecord &inst, Bd board) {
-  if (inst.start_stop != 0) CiChainSIPDisable(board, inst.QtabPtrArray);
+  if (inst.start_stop != 0) CiChainSIPDisable(board, inst.ring.qtab_ptr);
   CiAqCommand(board, BF_AQ_STOP, 2, 0, 0);
   inst.cg_state = CGStopped;
   if (kProfile.has_gn2 && IsGn2(inst)) BFRegPoke(board, kProfile.reg.gn2_acq_enable, 1);
@@ -93,8 +93,8 @@ uint32_t ContinuousWorker(void *arg) {
   CiConVTrigModeGet(board, &mode, &trig_a, &trig_b, &trig_c);
   const bool twice = interlace == 2 && IsRaven(inst);
 
-  const uint32_t n = inst.numBuffers;
-  for (uint32_t i = 0; i < n; ++i) inst.State[i] = BufFree;
+  const uint32_t n = inst.ring.count;
+  for (uint32_t i = 0; i < n; ++i) inst.ring.state[i] = BufFree;
   inst.next_buffer_acquired = 0;
   inst.next_buffer_acquired_abs = 0;
   inst.fill_index = 0;
@@ -128,7 +128,7 @@ uint32_t ContinuousWorker(void *arg) {
     DebugOutput(inst, "Failed in Aq.\n");
     inst.cg_state = CGStopped;
   } else if (inst.start_stop != 0) {
-    CiChainSIPEnable(board, inst.QtabPtrArray);
+    CiChainSIPEnable(board, inst.ring.qtab_ptr);
   }
 
   while (inst.cg_state == CGRunning) {
@@ -166,14 +166,14 @@ uint32_t ContinuousWorker(void *arg) {
     const uint32_t c = inst.next_buffer_acquired;
     const uint32_t margin = inst.ring_buffer_stop_margin;
     const uint32_t method = inst.overwrite_method;
-    if (inst.State[(c + margin - 1) % n] == BufAcquired && method == kOverwriteAbort &&
+    if (inst.ring.state[(c + margin - 1) % n] == BufAcquired && method == kOverwriteAbort &&
         inst.print_grab == 0) {
-      inst.State[(c + 1) % n] = BufOverwritten;
+      inst.ring.state[(c + 1) % n] = BufOverwritten;
       Report(inst, "Acquiring thread caught up with processing thread, aborting");
       inst.cg_state = CGOBMAbort;
       break;
     }
-    if (inst.State[c] == BufAcquired && method == kOverwriteIgnore) {
+    if (inst.ring.state[c] == BufAcquired && method == kOverwriteIgnore) {
       // The oldest frame is dropped so the newest can be kept.
       // The grab may hand a buffer back at the same moment: advance by one
       // step whatever index it left.
@@ -186,15 +186,15 @@ uint32_t ContinuousWorker(void *arg) {
     const uint32_t fill = inst.fill_index;
     if (inst.start_stop != 0) {
       if (kProfile.has_software_timestamps && IsGn2(inst)) {
-        inst.SSLines[fill] = w.lines;
+        inst.ring.ss_lines[fill] = w.lines;
       } else {
         uint32_t last = 0;
         CiAqLastLine(board, &last, 0);
-        inst.SSLines[fill] = last - 1;
+        inst.ring.ss_lines[fill] = last - 1;
       }
     }
-    inst.EncCount[fill] = encoder;
-    inst.State[fill] = BufAcquired;
+    inst.ring.encoder_count[fill] = encoder;
+    inst.ring.state[fill] = BufAcquired;
     inst.fill_index = Wrap(fill, n);
     inst.next_buffer_acquired = Wrap(c, n);
     ++inst.next_buffer_acquired_abs;
@@ -216,10 +216,10 @@ Terr EnableContinuousGrabbing(TFgInstance *fginst) {
   RestartAcquisition(fginst, kRestartRearm);
   // The semaphore lives with the instance: a grab may still hold it while
   // a worker ends, so it is only replaced when the ring size changed.
-  if (inst.cg_semaphore == nullptr || inst.cg_semaphore_max != inst.numBuffers) {
+  if (inst.cg_semaphore == nullptr || inst.cg_semaphore_max != inst.ring.count) {
     if (inst.cg_semaphore != nullptr) os::CloseSemaphore(inst.cg_semaphore);
-    inst.cg_semaphore = os::CreateSemaphore(0, inst.numBuffers);
-    inst.cg_semaphore_max = inst.numBuffers;
+    inst.cg_semaphore = os::CreateSemaphore(0, inst.ring.count);
+    inst.cg_semaphore_max = inst.ring.count;
   }
   while (os::WaitSemaphore(inst.cg_semaphore, 0) == os::WaitResult::kSignalled) {
   }
@@ -318,7 +318,7 @@ Terr WaitNextBufferContinuous(Tproc_handle, TFgInstance *fginst, uint32_t *index
     PrintError("!CGRunning and !CGOBMAbort.");
     return FG_ERR_GRAB;
   }
-  if (inst.State[inst.next_buffer_returned] == BufOverwritten) {
+  if (inst.ring.state[inst.next_buffer_returned] == BufOverwritten) {
     PrintError("Overwrite buffer. Stop processing");
     return FG_ERR_GRAB;
   }

@@ -64,7 +64,7 @@ void ZeroTail(Timage *image, const Layout &layout, uint64_t from, uint64_t to) {
 // data pointers are advanced, so the images themselves stay untouched.
 Terr FillFrame(const InstanceRecord &inst, Timage *image, const Layout &layout,
                uint32_t buffer_number, uint64_t pixel_offset, uint64_t pixels, bool stacked) {
-  const void *source = inst.InstFrameBuffer[buffer_number];
+  const void *source = inst.ring.frame_buffer[buffer_number];
   if (layout.images == 1) {
     return HOST_CALL(
         "CopyGrayPixels(pixels, layout.src_bytes, source, Data(image[0]) + pixel_offset * "
@@ -104,8 +104,8 @@ Terr FillFrame(const InstanceRecord &inst, Timage *image, const Layout &layout,
   if (layout.bits == 10) {
     // The unpack buffer holds one frame; it is left out if a frame would not fit.
     uint16_t *unpack = nullptr;
-    if (inst.FrameBuffer30Bit != nullptr && pixels * 6 <= inst.sizeBuffer30Bit) {
-      unpack = static_cast<uint16_t *>(inst.FrameBuffer30Bit[buffer_number]);
+    if (inst.ring.unpack_buffer != nullptr && pixels * 6 <= inst.ring.unpack_size) {
+      unpack = static_cast<uint16_t *>(inst.ring.unpack_buffer[buffer_number]);
     }
     return HOST_CALL("ExtractRGB30Channels(pixels, source, unpack, &r_img, &g_img, &b_img)",
                      ExtractRGB30Channels(pixels, source, unpack, &r_img, &g_img, &b_img));
@@ -119,10 +119,10 @@ Terr FillFrame(const InstanceRecord &inst, Timage *image, const Layout &layout,
 // advance is made on whatever index stands there then, never over a step of
 // the worker's.
 void HandBack(InstanceRecord &inst) {
-  const uint32_t n = inst.numBuffers;
-  if (n == 0 || inst.State == nullptr) return;
+  const uint32_t n = inst.ring.count;
+  if (n == 0 || inst.ring.state == nullptr) return;
   uint32_t index = inst.next_buffer_returned.load();
-  if (index < n) inst.State[index] = BufFree;
+  if (index < n) inst.ring.state[index] = BufFree;
   if (inst.debug_output.load(std::memory_order_relaxed) != 0) {
     const uint32_t returned_abs = inst.next_buffer_returned_abs.load();
     const uint32_t acquired_abs = inst.next_buffer_acquired_abs.load();
@@ -158,7 +158,7 @@ Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, in
   InstanceRecord *const found = CurrInst(fginst);
   if (found == nullptr || image == nullptr || num_image == nullptr) return FG_ERR_BOARD;
   InstanceRecord &inst = *found;
-  if (inst.InstFrameBuffer == nullptr || readBuffer >= inst.numBuffers) {
+  if (inst.ring.frame_buffer == nullptr || readBuffer >= inst.ring.count) {
     return FG_ERR_GRAB;
   }
   const bool volatile_on = inst.volatile_mode != 0;
@@ -170,19 +170,22 @@ Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, in
   // count the board reported.
   const uint64_t line_bytes = width > 0 ? uint64_t(width) * layout.src_bytes : 0;
   const int64_t buffer_lines =
-      line_bytes != 0 ? int64_t(std::min<uint64_t>(inst.sizeBuffer / line_bytes, INT32_MAX)) : 0;
+      line_bytes != 0 ? int64_t(std::min<uint64_t>(inst.ring.buffer_size / line_bytes, INT32_MAX))
+                      : 0;
 
   // Height, and the frames stacked into it. Print grab stacks frames only in
   // copy mode, and only a positive number of them.
   int64_t height = frame_height;
   int64_t frames = 1;
   if (inst.start_stop != 0) {
-    height = std::max<int64_t>(inst.SSLines != nullptr ? inst.SSLines[readBuffer] : 0, 3);
+    height =
+        std::max<int64_t>(inst.ring.ss_lines != nullptr ? inst.ring.ss_lines[readBuffer] : 0, 3);
   } else if (inst.print_grab != 0 && !volatile_on && inst.print_grab_number > 0) {
     frames = inst.print_grab_number;
     height = frames * frame_height;
   }
-  if (inst.EncCount != nullptr) inst.last_encoder_count = inst.EncCount[readBuffer];
+  if (inst.ring.encoder_count != nullptr)
+    inst.last_encoder_count = inst.ring.encoder_count[readBuffer];
   if (!volatile_on && height > INT32_MAX) {
     PrintErrorf("The image of %lld lines is higher than an image can be.", (long long)height);
     return FG_ERR_GRAB;
@@ -195,7 +198,7 @@ Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, in
   if (volatile_on) {
     // The image is the buffer itself and must not reach past it.
     const auto image_height = static_cast<int32_t>(std::min(height, buffer_lines));
-    void *const buffer = inst.InstFrameBuffer[readBuffer];
+    void *const buffer = inst.ring.frame_buffer[readBuffer];
     Terr made = FG_OK;
     switch (layout.kind) {
       case UINT2_IMAGE:
@@ -263,7 +266,7 @@ Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, in
     } else {
       // Frame j comes from the j-th of the `frames` buffers that precede the
       // fill position by the offset, counted round the ring.
-      const int64_t n = inst.numBuffers;
+      const int64_t n = inst.ring.count;
       const int64_t first = int64_t(inst.fill_index.load()) - inst.print_grab_offset - frames;
       const uint64_t frame_pixels = uint64_t(width) * uint64_t(frame_height);
       const uint64_t pixels = uint64_t(width) * uint64_t(std::min(frame_height, buffer_lines));

@@ -28,7 +28,7 @@ Terr RestartAcquisition(TFgInstance *fginst, int mode) {
     }
     CiConCTabReset(board);
   }
-  if (SdkCheck(board, &inst, CiPhysQTabChainEngage(board, inst.QtabPtrArray, 0)) != 0) {
+  if (SdkCheck(board, &inst, CiPhysQTabChainEngage(board, inst.ring.qtab_ptr, 0)) != 0) {
     PrintError("Initialization error: CiPhysQTabChainEngage() failed");
     return FG_ERR_BOARD;
   }

@@ -34,10 +34,11 @@ Terr SetUpBuffer(InstanceRecord &inst, uint32_t i) {
         "chip is a 9080.\nIf using a Raven, load LBC firmware with 'Host based QTabs'.");
     return FG_ERR_BOARD;
   }
-  const QTabTarget target{inst.InstFrameBuffer[i], inst.sizeBuffer,
+  const QTabTarget target{inst.ring.frame_buffer[i], inst.ring.buffer_size,
                           static_cast<int32_t>(inst.dma_direction * pitch),
                           inst.lut_type == 3 ? 4u : 0u, IsRoadRunnerOrR64(inst) ? 2u : 3u};
-  const Terr made = CreateBufferQTab(inst, camera, target, inst.QtabArray[i], inst.QtabPtrArray[i]);
+  const Terr made =
+      CreateBufferQTab(inst, camera, target, inst.ring.qtab[i], inst.ring.qtab_ptr[i]);
   if (made != FG_OK) return made;
   return AddressStampWords(inst, i);
 }
@@ -45,11 +46,11 @@ Terr SetUpBuffer(InstanceRecord &inst, uint32_t i) {
 // The QTab chain linked and engaged, DMA started.
 Terr StartDma(InstanceRecord &inst, uint32_t count) {
   Bd board = inst.board->handle;
-  if (SdkCheck(board, &inst, CiPhysQTabChainLink(board, inst.QtabPtrArray, count)) != 0) {
+  if (SdkCheck(board, &inst, CiPhysQTabChainLink(board, inst.ring.qtab_ptr, count)) != 0) {
     PrintError("Initialization error: CiPhysQTabChainLink() failed");
     return FG_ERR_BOARD;
   }
-  if (SdkCheck(board, &inst, CiPhysQTabChainEngage(board, inst.QtabPtrArray, 0)) != 0) {
+  if (SdkCheck(board, &inst, CiPhysQTabChainEngage(board, inst.ring.qtab_ptr, 0)) != 0) {
     PrintError("Initialization error: CiPhysQTabChainEngage() failed");
     return FG_ERR_BOARD;
   }
@@ -74,10 +75,10 @@ Terr ChangeNumBuffers(Tproc_handle proc_id, TFgInstance *fginst, uint32_t count,
   InstanceRecord *inst_ptr = CurrInst(fginst);
   if (inst_ptr == nullptr || inst_ptr->board == nullptr) return FG_ERR_BOARD;
   InstanceRecord &inst = *inst_ptr;
-  if (inst.numBuffers == count && force == 0 && inst.ring_incomplete == 0) return FG_OK;
+  if (inst.ring.count == count && force == 0 && inst.ring.incomplete == 0) return FG_OK;
   if (count == 0) return FG_ERR_PARAM_VALUE;
 
-  if (inst.numBuffers >= 1) {
+  if (inst.ring.count >= 1) {
     if (inst.next_buffer_returned >= count) {
       if (inst.acquisition_pending != 0) {
         RestartAcquisition(fginst, kRestartAbort);
@@ -91,7 +92,7 @@ Terr ChangeNumBuffers(Tproc_handle proc_id, TFgInstance *fginst, uint32_t count,
     if (r != FG_OK) return r;
   }
 
-  inst.ring_incomplete = 1;
+  inst.ring.incomplete = 1;
   Terr r = AllocRing(proc_id, inst, count);
   if (r != FG_OK) return r;
   for (uint32_t i = 0; i < count; ++i) {
@@ -102,19 +103,19 @@ Terr ChangeNumBuffers(Tproc_handle proc_id, TFgInstance *fginst, uint32_t count,
   if (r != FG_OK) return r;
   r = StartDma(inst, count);
   if (r != FG_OK) return r;
-  inst.ring_incomplete = 0;
+  inst.ring.incomplete = 0;
   return FG_OK;
 }
 
 Terr TakeOwnRing(Tproc_handle proc_id, TFgInstance *fginst) {
   InstanceRecord &inst = Inst(fginst);
   BoardInfo &board = *inst.board;
-  if (inst.own_ring != 0) return FG_OK;
+  if (inst.ring.own != 0) return FG_OK;
   if (board.users <= 1 && OnlyBoardRingUser(inst) && board.BoardBufferOrig != nullptr &&
-      board.board_buffer_count == inst.numBuffers) {
+      board.board_buffer_count == inst.ring.count) {
     // Alone on the board: the board's buffers simply change hands.
-    for (uint32_t i = 0; i < inst.numBuffers; ++i) {
-      inst.InstBufferOrig[i] = board.BoardBufferOrig[i];
+    for (uint32_t i = 0; i < inst.ring.count; ++i) {
+      inst.ring.buffer_orig[i] = board.BoardBufferOrig[i];
       board.BoardBufferOrig[i] = nullptr;
       board.BoardFrameBuffer[i] = nullptr;
     }
@@ -127,7 +128,7 @@ Terr TakeOwnRing(Tproc_handle proc_id, TFgInstance *fginst) {
   UseOwnRing(inst);
   // InstBufferOrig holds nothing yet, so the rebuild frees only QTabs and
   // arrays, never the board's buffers.
-  if (ChangeNumBuffers(proc_id, fginst, inst.numBuffers, 1) != FG_OK) return FG_ERR_BUFFER_ALLOC;
+  if (ChangeNumBuffers(proc_id, fginst, inst.ring.count, 1) != FG_OK) return FG_ERR_BUFFER_ALLOC;
   return FG_OK;
 }
 
@@ -136,18 +137,18 @@ Terr ReturnOwnRing(Tproc_handle proc_id, TFgInstance *fginst) {
   BoardInfo &board = *inst.board;
   // A ring whose last change failed part-way has no whole set of buffers to
   // hand over; it stays the instance's, for a rebuild or the close to free.
-  if (inst.ring_incomplete != 0 || inst.InstFrameBuffer == nullptr ||
-      inst.InstBufferOrig == nullptr) {
+  if (inst.ring.incomplete != 0 || inst.ring.frame_buffer == nullptr ||
+      inst.ring.buffer_orig == nullptr) {
     return FG_ERR_BUFFER_ALLOC;
   }
-  if (board.users >= 2 && board.board_buffer_size >= inst.sizeBuffer &&
-      board.board_buffer_count >= inst.numBuffers && board.BoardFrameBuffer != nullptr) {
+  if (board.users >= 2 && board.board_buffer_size >= inst.ring.buffer_size &&
+      board.board_buffer_count >= inst.ring.count && board.BoardFrameBuffer != nullptr) {
     // Another instance keeps the board's ring: join it. The QTabs are built
     // again over the board's buffers so DMA never targets the freed ones.
     Terr r = FreeRingBuffers(proc_id, inst);
     if (r != FG_OK) return r;
     JoinBoardRing(inst);
-    r = ChangeNumBuffers(proc_id, fginst, inst.numBuffers, 1);
+    r = ChangeNumBuffers(proc_id, fginst, inst.ring.count, 1);
     if (r != FG_OK) return r;
   }
   if (board.board_buffer_size != 0) {
@@ -157,20 +158,20 @@ Terr ReturnOwnRing(Tproc_handle proc_id, TFgInstance *fginst) {
   }
   // The instance's ring becomes the board's.
   Terr r = FG_OK;
-  if ((r = ALLOC_ARRAY(proc_id, board.BoardBufferOrig, inst.numBuffers, "board.BoardBufferOrig",
+  if ((r = ALLOC_ARRAY(proc_id, board.BoardBufferOrig, inst.ring.count, "board.BoardBufferOrig",
                        "inst.numBuffers")) != FG_OK)
     return r;
-  if ((r = ALLOC_ARRAY(proc_id, board.BoardFrameBuffer, inst.numBuffers, "board.BoardFrameBuffer",
+  if ((r = ALLOC_ARRAY(proc_id, board.BoardFrameBuffer, inst.ring.count, "board.BoardFrameBuffer",
                        "inst.numBuffers")) != FG_OK)
     return r;
-  for (uint32_t i = 0; i < inst.numBuffers; ++i) {
-    board.BoardFrameBuffer[i] = inst.InstFrameBuffer[i];
-    board.BoardBufferOrig[i] = inst.InstBufferOrig[i];
-    inst.InstBufferOrig[i] = nullptr;
+  for (uint32_t i = 0; i < inst.ring.count; ++i) {
+    board.BoardFrameBuffer[i] = inst.ring.frame_buffer[i];
+    board.BoardBufferOrig[i] = inst.ring.buffer_orig[i];
+    inst.ring.buffer_orig[i] = nullptr;
   }
   StartBoardRing(inst);
-  board.board_buffer_size = inst.sizeBuffer;
-  board.board_buffer_count = inst.numBuffers;
+  board.board_buffer_size = inst.ring.buffer_size;
+  board.board_buffer_count = inst.ring.count;
   inst.volatile_mode = 0;
   fginst->image_alloc = 1;
   return FG_OK;

@@ -126,7 +126,7 @@ int64_t AgeMs(const InstanceRecord &inst) { return os::NowMs() - inst.async_star
 
 void Advance(InstanceRecord &inst) {
   const uint32_t next = inst.next_buffer_returned + 1;
-  inst.next_buffer_returned = next >= inst.numBuffers ? 0 : next;
+  inst.next_buffer_returned = next >= inst.ring.count ? 0 : next;
   ++inst.next_buffer_returned_abs;
 }
 
@@ -236,7 +236,7 @@ Terr WaitNextBufferSnap(TFgInstance *fginst, uint32_t *index) {
 
 Terr WaitNextBuffer(Tproc_handle proc_id, TFgInstance *fginst, uint32_t *index) {
   // A ring whose re-creation failed has missing buffers: nothing to grab into.
-  if (CurrInst(fginst)->ring_incomplete != 0) return FG_ERR_BUFFER_ALLOC;
+  if (CurrInst(fginst)->ring.incomplete != 0) return FG_ERR_BUFFER_ALLOC;
   if (CurrInst(fginst)->continuous_grabbing != 0) {
     return WaitNextBufferContinuous(proc_id, fginst, index);
   }

@@ -12,7 +12,7 @@
 
 #include "acq/quick_switch_state.hpp"
 #include "bfsdk.h"
-#include "board/timestamp_words.hpp"
+#include "board/ring_state.hpp"
 #include "io/serial_state.hpp"
 #include "params/stitch_params.hpp"
 #include "platform/os.hpp"
@@ -71,17 +71,7 @@ struct InstanceRecord {
   std::atomic<uint32_t> num_buffers_overwritten{0};
   int64_t async_start_ms = 0;  // wall-clock start of the pending asynchronous snap
 
-  // Ring (see ring_memory.cpp).
-  void **InstFrameBuffer = nullptr;
-  void **InstBufferOrig = nullptr;
-  void **FrameBuffer30Bit = nullptr;
-  void **FrameBuf30BitOrig = nullptr;
-  uint32_t numBuffers = 0;
-  uint8_t own_ring = 0;
-  uint8_t in_board_ring = 0;    // counted among the board's ring users
-  uint8_t ring_incomplete = 0;  // the last ring change failed part-way: rebuild, never reuse
-  uint64_t sizeBuffer = 0;
-  uint64_t sizeBuffer30Bit = 0;
+  RingState ring;             // changed only by ring_memory.cpp and ring_build.cpp
   uint8_t volatile_mode = 0;  // the parameter 'volatile'
   uint8_t alternate_depth = 0;
   uint32_t bytes_per_pixel = 0;
@@ -102,8 +92,6 @@ struct InstanceRecord {
   uint32_t gp_out_state = 0;  // bit n: level of output n, as read at open or set by out:n
   uint32_t lut_enabled = 0;
 
-  RQTabHeadRec *QtabArray = nullptr;
-  RQTabHeadPtr *QtabPtrArray = nullptr;
   CiSIGNAL cg_signal{};
   CiSIGNAL cg_ss_signal{};
   uint8_t start_stop = 0;
@@ -133,10 +121,6 @@ struct InstanceRecord {
   SerialPortState serial;
 
   std::atomic<uint32_t> ring_buffer_stop_margin{1};
-  std::atomic<uint32_t> *State = nullptr;
-  uint32_t *SSLines = nullptr;
-  uint32_t *EncCount = nullptr;
-  BufferStampWords *stamp_words = nullptr;  // per buffer (timestamp_words.cpp)
 
   std::atomic<uint32_t> overwrite_method{kOverwriteAbort};
   uint32_t frame_height = 0;

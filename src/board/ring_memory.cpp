@@ -20,60 +20,62 @@ Terr FreeBuffer(Tproc_handle proc_id, void **orig, void **aligned) {
 }
 
 bool NoOtherBoardRingUser(const InstanceRecord &inst) {
-  const uint32_t others = inst.board->ring_users - (inst.in_board_ring != 0 ? 1 : 0);
+  const uint32_t others = inst.board->ring_users - (inst.ring.in_board_ring != 0 ? 1 : 0);
   return others == 0;
 }
 
-bool UnpacksThirtyBit(const InstanceRecord &inst) { return inst.sizeBuffer30Bit != 0; }
+bool UnpacksThirtyBit(const InstanceRecord &inst) { return inst.ring.unpack_size != 0; }
 
 // Frees this instance's QTabs. Every instance frees its own, whoever owns
 // the buffers they describe, so no table outlives its record.
 void FreeQTabs(InstanceRecord &inst) {
-  if (inst.QtabPtrArray == nullptr) return;
+  if (inst.ring.qtab_ptr == nullptr) return;
   Bd board = inst.board->handle;
-  for (uint32_t i = 0; i < inst.numBuffers; ++i) {
-    if (inst.QtabPtrArray[i] == nullptr) continue;
-    CiPhysQTabFree(board, inst.QtabPtrArray[i]);
-    CiRelQTabFree(board, inst.QtabPtrArray[i]);
-    inst.QtabPtrArray[i] = nullptr;
+  for (uint32_t i = 0; i < inst.ring.count; ++i) {
+    if (inst.ring.qtab_ptr[i] == nullptr) continue;
+    CiPhysQTabFree(board, inst.ring.qtab_ptr[i]);
+    CiRelQTabFree(board, inst.ring.qtab_ptr[i]);
+    inst.ring.qtab_ptr[i] = nullptr;
   }
 }
 
 Terr AllocRingArrays(Tproc_handle proc_id, InstanceRecord &inst, uint32_t n) {
   Terr r = FG_OK;
-  if ((r = ALLOC_ARRAY(proc_id, inst.InstBufferOrig, n, "inst.InstBufferOrig", "n")) != FG_OK)
+  if ((r = ALLOC_ARRAY(proc_id, inst.ring.buffer_orig, n, "inst.InstBufferOrig", "n")) != FG_OK)
     return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.InstFrameBuffer, n, "inst.InstFrameBuffer", "n")) != FG_OK)
+  if ((r = ALLOC_ARRAY(proc_id, inst.ring.frame_buffer, n, "inst.InstFrameBuffer", "n")) != FG_OK)
     return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.FrameBuffer30Bit, n, "inst.FrameBuffer30Bit", "n")) != FG_OK)
+  if ((r = ALLOC_ARRAY(proc_id, inst.ring.unpack_buffer, n, "inst.FrameBuffer30Bit", "n")) != FG_OK)
     return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.FrameBuf30BitOrig, n, "inst.FrameBuf30BitOrig", "n")) != FG_OK)
+  if ((r = ALLOC_ARRAY(proc_id, inst.ring.unpack_orig, n, "inst.FrameBuf30BitOrig", "n")) != FG_OK)
     return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.QtabArray, n, "inst.QtabArray", "n")) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.QtabPtrArray, n, "inst.QtabPtrArray", "n")) != FG_OK) return r;
-  if ((r = HOST_ALLOC(proc_id, uint64_t{n} * sizeof *inst.State, &inst.State,
+  if ((r = ALLOC_ARRAY(proc_id, inst.ring.qtab, n, "inst.QtabArray", "n")) != FG_OK) return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.ring.qtab_ptr, n, "inst.QtabPtrArray", "n")) != FG_OK)
+    return r;
+  if ((r = HOST_ALLOC(proc_id, uint64_t{n} * sizeof *inst.ring.state, &inst.ring.state,
                       "uint64_t{n} * sizeof *inst.State", "&inst.State")) != FG_OK)
     return r;
-  for (uint32_t i = 0; i < n; ++i) new (&inst.State[i]) std::atomic<uint32_t>(BufFree);
-  if ((r = ALLOC_ARRAY(proc_id, inst.SSLines, n, "inst.SSLines", "n")) != FG_OK) return r;
-  if ((r = ALLOC_ARRAY(proc_id, inst.EncCount, n, "inst.EncCount", "n")) != FG_OK) return r;
-  return ALLOC_ARRAY(proc_id, inst.stamp_words, n, "inst.stamp_words", "n");
+  for (uint32_t i = 0; i < n; ++i) new (&inst.ring.state[i]) std::atomic<uint32_t>(BufFree);
+  if ((r = ALLOC_ARRAY(proc_id, inst.ring.ss_lines, n, "inst.SSLines", "n")) != FG_OK) return r;
+  if ((r = ALLOC_ARRAY(proc_id, inst.ring.encoder_count, n, "inst.EncCount", "n")) != FG_OK)
+    return r;
+  return ALLOC_ARRAY(proc_id, inst.ring.stamp_words, n, "inst.stamp_words", "n");
 }
 
 Terr AllocRingBuffers(Tproc_handle proc_id, InstanceRecord &inst, uint32_t n) {
   BoardInfo &board = *inst.board;
-  if (inst.own_ring == 0 && !NoOtherBoardRingUser(inst)) {
-    if (board.board_buffer_count >= n && board.board_buffer_size >= inst.sizeBuffer) {
-      for (uint32_t i = 0; i < n; ++i) inst.InstFrameBuffer[i] = board.BoardFrameBuffer[i];
+  if (inst.ring.own == 0 && !NoOtherBoardRingUser(inst)) {
+    if (board.board_buffer_count >= n && board.board_buffer_size >= inst.ring.buffer_size) {
+      for (uint32_t i = 0; i < n; ++i) inst.ring.frame_buffer[i] = board.BoardFrameBuffer[i];
       return FG_OK;
     }
     // The shared ring cannot hold this instance's frames: it gets its own.
     UseOwnRing(inst);
   }
-  if (inst.own_ring != 0) {
+  if (inst.ring.own != 0) {
     for (uint32_t i = 0; i < n; ++i) {
-      const Terr r =
-          AllocBuffer(proc_id, inst.sizeBuffer, &inst.InstBufferOrig[i], &inst.InstFrameBuffer[i]);
+      const Terr r = AllocBuffer(proc_id, inst.ring.buffer_size, &inst.ring.buffer_orig[i],
+                                 &inst.ring.frame_buffer[i]);
       if (r != FG_OK) return r;
     }
     return FG_OK;
@@ -84,12 +86,12 @@ Terr AllocRingBuffers(Tproc_handle proc_id, InstanceRecord &inst, uint32_t n) {
   if ((r = ALLOC_ARRAY(proc_id, board.BoardFrameBuffer, n, "board.BoardFrameBuffer", "n")) != FG_OK)
     return r;
   board.board_buffer_count = n;
-  board.board_buffer_size = inst.sizeBuffer;
+  board.board_buffer_size = inst.ring.buffer_size;
   for (uint32_t i = 0; i < n; ++i) {
-    r = AllocBuffer(proc_id, inst.sizeBuffer, &board.BoardBufferOrig[i],
+    r = AllocBuffer(proc_id, inst.ring.buffer_size, &board.BoardBufferOrig[i],
                     &board.BoardFrameBuffer[i]);
     if (r != FG_OK) return r;
-    inst.InstFrameBuffer[i] = board.BoardFrameBuffer[i];
+    inst.ring.frame_buffer[i] = board.BoardFrameBuffer[i];
   }
   return FG_OK;
 }
@@ -105,44 +107,52 @@ Terr AllocBuffer(Tproc_handle proc_id, uint64_t size, void **orig, void **aligne
 }
 
 bool OnlyBoardRingUser(const InstanceRecord &inst) {
-  return inst.in_board_ring != 0 && inst.board->ring_users == 1;
+  return inst.ring.in_board_ring != 0 && inst.board->ring_users == 1;
 }
 
 void JoinBoardRing(InstanceRecord &inst) {
-  inst.own_ring = 0;
-  if (inst.in_board_ring != 0) return;
-  inst.in_board_ring = 1;
+  inst.ring.own = 0;
+  if (inst.ring.in_board_ring != 0) return;
+  inst.ring.in_board_ring = 1;
   ++inst.board->ring_users;
 }
 
 void StartBoardRing(InstanceRecord &inst) {
-  inst.own_ring = 0;
-  inst.in_board_ring = 1;
+  inst.ring.own = 0;
+  inst.ring.in_board_ring = 1;
   inst.board->ring_users = 1;
 }
 
 void LeaveBoardRing(InstanceRecord &inst) {
-  if (inst.in_board_ring == 0) return;
-  inst.in_board_ring = 0;
+  if (inst.ring.in_board_ring == 0) return;
+  inst.ring.in_board_ring = 0;
   --inst.board->ring_users;
 }
 
 void UseOwnRing(InstanceRecord &inst) {
   LeaveBoardRing(inst);
-  inst.own_ring = 1;
+  inst.ring.own = 1;
+}
+
+void SizeRing(InstanceRecord &inst, const TFgInstance &fginst, uint64_t frame_bytes) {
+  inst.ring.buffer_size = frame_bytes;
+  if (fginst.num_channels == 3 && fginst.bits_per_channel == 10) {
+    inst.ring.unpack_size =
+        uint64_t(uint32_t(fginst.image_width)) * uint32_t(fginst.image_height) * 6;
+  }
 }
 
 Terr AllocRing(Tproc_handle proc_id, InstanceRecord &inst, uint32_t n) {
   Terr r = AllocRingArrays(proc_id, inst, n);
   // From here on the records reference what was made, so a later failure is
   // cleaned up by the next ring change or by close.
-  inst.numBuffers = n;
+  inst.ring.count = n;
   if (r != FG_OK) return r;
   r = AllocRingBuffers(proc_id, inst, n);
   if (r != FG_OK || !UnpacksThirtyBit(inst)) return r;
   for (uint32_t i = 0; i < n; ++i) {
-    r = AllocBuffer(proc_id, inst.sizeBuffer30Bit, &inst.FrameBuf30BitOrig[i],
-                    &inst.FrameBuffer30Bit[i]);
+    r = AllocBuffer(proc_id, inst.ring.unpack_size, &inst.ring.unpack_orig[i],
+                    &inst.ring.unpack_buffer[i]);
     if (r != FG_OK) return r;
   }
   return FG_OK;
@@ -166,17 +176,18 @@ Terr FreeBoardRing(Tproc_handle proc_id, InstanceRecord &inst) {
 
 Terr FreeRingBuffers(Tproc_handle proc_id, InstanceRecord &inst) {
   FreeQTabs(inst);
-  if (inst.FrameBuf30BitOrig != nullptr && inst.FrameBuffer30Bit != nullptr) {
-    for (uint32_t i = 0; i < inst.numBuffers; ++i) {
+  if (inst.ring.unpack_orig != nullptr && inst.ring.unpack_buffer != nullptr) {
+    for (uint32_t i = 0; i < inst.ring.count; ++i) {
       const Terr result =
-          FreeBuffer(proc_id, &inst.FrameBuf30BitOrig[i], &inst.FrameBuffer30Bit[i]);
+          FreeBuffer(proc_id, &inst.ring.unpack_orig[i], &inst.ring.unpack_buffer[i]);
       if (result != FG_OK) return result;
     }
   }
-  if (inst.own_ring != 0) {
-    if (inst.InstBufferOrig != nullptr && inst.InstFrameBuffer != nullptr) {
-      for (uint32_t i = 0; i < inst.numBuffers; ++i) {
-        const Terr result = FreeBuffer(proc_id, &inst.InstBufferOrig[i], &inst.InstFrameBuffer[i]);
+  if (inst.ring.own != 0) {
+    if (inst.ring.buffer_orig != nullptr && inst.ring.frame_buffer != nullptr) {
+      for (uint32_t i = 0; i < inst.ring.count; ++i) {
+        const Terr result =
+            FreeBuffer(proc_id, &inst.ring.buffer_orig[i], &inst.ring.frame_buffer[i]);
         if (result != FG_OK) return result;
       }
     }
@@ -184,23 +195,23 @@ Terr FreeRingBuffers(Tproc_handle proc_id, InstanceRecord &inst) {
     const Terr result = FreeBoardRing(proc_id, inst);
     if (result != FG_OK) return result;
   }
-  if (inst.InstFrameBuffer != nullptr) {
-    std::memset(inst.InstFrameBuffer, 0, uint64_t{inst.numBuffers} * sizeof(void *));
+  if (inst.ring.frame_buffer != nullptr) {
+    std::memset(inst.ring.frame_buffer, 0, uint64_t{inst.ring.count} * sizeof(void *));
   }
   return FG_OK;
 }
 
 Terr FreeRingArrays(Tproc_handle proc_id, InstanceRecord &inst) {
-  FREE_ARRAY(proc_id, inst.InstBufferOrig, "inst.InstBufferOrig");
-  FREE_ARRAY(proc_id, inst.InstFrameBuffer, "inst.InstFrameBuffer");
-  FREE_ARRAY(proc_id, inst.FrameBuffer30Bit, "inst.FrameBuffer30Bit");
-  FREE_ARRAY(proc_id, inst.FrameBuf30BitOrig, "inst.FrameBuf30BitOrig");
-  FREE_ARRAY(proc_id, inst.QtabArray, "inst.QtabArray");
-  FREE_ARRAY(proc_id, inst.QtabPtrArray, "inst.QtabPtrArray");
-  FREE_ARRAY(proc_id, inst.State, "inst.State");
-  FREE_ARRAY(proc_id, inst.SSLines, "inst.SSLines");
-  FREE_ARRAY(proc_id, inst.EncCount, "inst.EncCount");
-  FREE_ARRAY(proc_id, inst.stamp_words, "inst.stamp_words");
+  FREE_ARRAY(proc_id, inst.ring.buffer_orig, "inst.InstBufferOrig");
+  FREE_ARRAY(proc_id, inst.ring.frame_buffer, "inst.InstFrameBuffer");
+  FREE_ARRAY(proc_id, inst.ring.unpack_buffer, "inst.FrameBuffer30Bit");
+  FREE_ARRAY(proc_id, inst.ring.unpack_orig, "inst.FrameBuf30BitOrig");
+  FREE_ARRAY(proc_id, inst.ring.qtab, "inst.QtabArray");
+  FREE_ARRAY(proc_id, inst.ring.qtab_ptr, "inst.QtabPtrArray");
+  FREE_ARRAY(proc_id, inst.ring.state, "inst.State");
+  FREE_ARRAY(proc_id, inst.ring.ss_lines, "inst.SSLines");
+  FREE_ARRAY(proc_id, inst.ring.encoder_count, "inst.EncCount");
+  FREE_ARRAY(proc_id, inst.ring.stamp_words, "inst.stamp_words");
   return FG_OK;
 }
 
@@ -210,7 +221,7 @@ Terr DestroyRing(Tproc_handle proc_id, InstanceRecord &inst) {
   FreeAcquisitionSignal(inst);
   result = FreeRingArrays(proc_id, inst);
   if (result != FG_OK) return result;
-  inst.numBuffers = 0;
+  inst.ring.count = 0;
   return FG_OK;
 }
 

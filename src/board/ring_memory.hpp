@@ -34,6 +34,10 @@ void UseOwnRing(InstanceRecord &inst);
 // The instance is the board ring's only user.
 bool OnlyBoardRingUser(const InstanceRecord &inst);
 
+// The sizes the next ring build gives its buffers: `frame_bytes` each, and
+// for 10-bit colour an unpack buffer of 16-bit samples per frame.
+void SizeRing(InstanceRecord &inst, const TFgInstance &fginst, uint64_t frame_bytes);
+
 // Allocates the per-buffer arrays of a ring of n buffers, then the buffers:
 // the instance's own, a new board ring, or (when other instances already
 // acquire into the board's ring and it is large enough) the board's existing

@@ -40,23 +40,23 @@ void Write(const StampWords &w, uint32_t mark, uint32_t overwritten_mark, uint32
 }  // namespace
 
 Terr AddressStampWords(InstanceRecord &inst, uint32_t i) {
-  if (inst.stamp_words == nullptr) return FG_FAIL;
+  if (inst.ring.stamp_words == nullptr) return FG_FAIL;
   Bd board = inst.board->handle;
   uint32_t width = 0, height = 0;
   CiBrdInquire(board, BF_INQ_XSIZE, &width);
   CiBrdInquire(board, BF_INQ_YSIZE, &height);
   const uint64_t line = uint64_t{inst.bytes_per_pixel} * width;
-  auto *base = static_cast<uint8_t *>(inst.InstFrameBuffer[i]);
+  auto *base = static_cast<uint8_t *>(inst.ring.frame_buffer[i]);
   // The word ending line k (counted from 1); none for lines beyond the
   // buffer, where the word would land outside it.
   auto word = [&](int64_t k) -> uint32_t * {
     if (base == nullptr || height < kWordsPerFrame || line < 4 || k < 1) return nullptr;
     const uint64_t end = static_cast<uint64_t>(k) * line;
-    if (end > inst.sizeBuffer) return nullptr;
+    if (end > inst.ring.buffer_size) return nullptr;
     return reinterpret_cast<uint32_t *>(base + end - 4);
   };
   const int64_t h = height;
-  inst.stamp_words[i] = {
+  inst.ring.stamp_words[i] = {
       {word(1), word(2), word(3), word(4), word(5), word(6), word(7)},
       // The bottom set runs upwards, with each stamp's high word first.
       {word(h), word(h - 1), word(h - 3), word(h - 2), word(h - 4), word(h - 6), word(h - 5)},
@@ -65,8 +65,8 @@ Terr AddressStampWords(InstanceRecord &inst, uint32_t i) {
 }
 
 Terr WriteSoftwareTimestamps(InstanceRecord &inst, uint64_t stamp) {
-  if (inst.stamp_words == nullptr) return FG_FAIL;
-  const BufferStampWords &words = inst.stamp_words[inst.fill_index];
+  if (inst.ring.stamp_words == nullptr) return FG_FAIL;
+  const BufferStampWords &words = inst.ring.stamp_words[inst.fill_index];
   const uint32_t count = inst.next_buffer_acquired_abs;
   // A frame too small for the words has none.
   if (Complete(words.top)) Write(words.top, kTopMark, kTopOverwrittenMark, count, stamp);

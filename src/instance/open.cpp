@@ -425,12 +425,9 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
     return release(FG_ERR_BOARD);
   }
   inst.bytes_per_pixel = bytes_per_pixel;
-  inst.sizeBuffer =
-      uint64_t(uint32_t(fginst->image_width)) * bytes_per_pixel * uint32_t(fginst->image_height);
-  if (fginst->num_channels == 3 && fginst->bits_per_channel == 10) {
-    inst.sizeBuffer30Bit =
-        uint64_t(uint32_t(fginst->image_width)) * uint32_t(fginst->image_height) * 6;
-  }
+  SizeRing(
+      inst, *fginst,
+      uint64_t(uint32_t(fginst->image_width)) * bytes_per_pixel * uint32_t(fginst->image_height));
 
   // 19. LUT.
   if (SdkCheck(handle, &inst,
@@ -439,11 +436,11 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
   }
 
   // 20. The first ring.
-  inst.own_ring = 0;
-  inst.numBuffers = 0;
+  inst.ring.own = 0;
+  inst.ring.count = 0;
   result = ChangeNumBuffers(proc_id, fginst, 2, 0);
   if (result != FG_OK) return release(result);
-  if (inst.own_ring == 0) JoinBoardRing(inst);
+  if (inst.ring.own == 0) JoinBoardRing(inst);
   inst.next_buffer_returned = 0;
   inst.next_buffer_returned_abs = 0;
   inst.next_buffer_acquired = 0;

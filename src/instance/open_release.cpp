@@ -15,7 +15,7 @@ Terr OpenRelease::operator()(Terr code) {
     StopEventThreads(fginst);
     DestroyRing(proc_id, inst);
     LeaveBoardRing(inst);
-    inst.numBuffers = 0;
+    inst.ring.count = 0;
     if (counted) {
       --g_open_instances;
       --inst.board->users;

@@ -75,7 +75,7 @@ Terr SetDmaDirection(SetCall &call) {
     return FG_ERR_BOARD;
   }
   return HOST_CALL("ChangeNumBuffers(proc_id, fginst,currInst->numBuffers,1)",
-                   ChangeNumBuffers(call.proc_id, call.fginst, inst.numBuffers, 1));
+                   ChangeNumBuffers(call.proc_id, call.fginst, inst.ring.count, 1));
 }
 
 Terr GetDmaDirection(GetCall &call) {

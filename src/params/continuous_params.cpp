@@ -14,7 +14,7 @@ Terr SetContinuousGrabbing(SetCall &call) {
   const Terr result = ReadFlag(call.first(), "enable", "disable", &on);
   if (result != FG_OK) return result;
   // The worker fills every buffer of the ring; a ring whose re-creation failed lacks some.
-  if (on && call.inst->ring_incomplete != 0) return FG_ERR_BUFFER_ALLOC;
+  if (on && call.inst->ring.incomplete != 0) return FG_ERR_BUFFER_ALLOC;
   return on ? EnableContinuousGrabbing(call.fginst) : DisableContinuousGrabbing(call.fginst);
 }
 
@@ -53,7 +53,7 @@ Terr SetRingBufferStopMargin(SetCall &call) {
         "The ring buffer stop margin can not be changed while continuous grabbing is enabled.");
     return FG_ERR_BOARD;
   }
-  if (value.par.l < 1 || value.par.l > inst.numBuffers) return FG_ERR_PARAM_VALUE;
+  if (value.par.l < 1 || value.par.l > inst.ring.count) return FG_ERR_PARAM_VALUE;
   inst.ring_buffer_stop_margin = static_cast<uint32_t>(value.par.l);
   return FG_OK;
 }
@@ -71,7 +71,7 @@ Terr GetNumFreeBuffers(GetCall &call) {
     return FG_ERR_GET_FAILED;
   }
   int64_t free = 0;
-  for (uint32_t i = 0; i < inst.numBuffers; ++i) free += inst.State[i] == BufFree ? 1 : 0;
+  for (uint32_t i = 0; i < inst.ring.count; ++i) free += inst.ring.state[i] == BufFree ? 1 : 0;
   AnswerInt(call, free);
   return FG_OK;
 }
@@ -86,9 +86,9 @@ Terr SetFlushBuffers(SetCall &call) {
   os::LockMutex(g_cg_list_mutex, os::kInfinite);
   while (os::WaitSemaphore(inst.cg_semaphore, 0) == os::WaitResult::kSignalled) {
   }
-  for (uint32_t i = 0; i < inst.numBuffers; ++i) {
+  for (uint32_t i = 0; i < inst.ring.count; ++i) {
     uint32_t acquired = BufAcquired;
-    inst.State[i].compare_exchange_strong(acquired, BufFree);
+    inst.ring.state[i].compare_exchange_strong(acquired, BufFree);
   }
   inst.next_buffer_returned = inst.next_buffer_acquired.load();
   inst.frames_pending = 0;
@@ -124,12 +124,12 @@ Terr SetBufferData(SetCall &call) {
   if (value.type != TPAR_INT) return FG_ERR_PARAM_TYPE;
   InstanceRecord &inst = *call.inst;
   const int byte = static_cast<int>(value.par.l & 0xFF);
-  for (uint32_t i = 0; i < inst.numBuffers; ++i) {
-    if (inst.InstFrameBuffer != nullptr && inst.InstFrameBuffer[i] != nullptr) {
-      std::memset(inst.InstFrameBuffer[i], byte, inst.sizeBuffer);
+  for (uint32_t i = 0; i < inst.ring.count; ++i) {
+    if (inst.ring.frame_buffer != nullptr && inst.ring.frame_buffer[i] != nullptr) {
+      std::memset(inst.ring.frame_buffer[i], byte, inst.ring.buffer_size);
     }
-    if (inst.FrameBuffer30Bit != nullptr && inst.FrameBuffer30Bit[i] != nullptr) {
-      std::memset(inst.FrameBuffer30Bit[i], byte, inst.sizeBuffer30Bit);
+    if (inst.ring.unpack_buffer != nullptr && inst.ring.unpack_buffer[i] != nullptr) {
+      std::memset(inst.ring.unpack_buffer[i], byte, inst.ring.unpack_size);
     }
   }
   return FG_OK;

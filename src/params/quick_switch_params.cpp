@@ -98,7 +98,7 @@ Terr SetQuickSwitchMode(SetCall &call) {
   result = QSFree(call.proc_id, fginst);
   if (result != FG_OK) return result;
   QSRestoreRegion(fginst);
-  if (ChangeNumBuffers(call.proc_id, fginst, inst.numBuffers, 1) != FG_OK) {
+  if (ChangeNumBuffers(call.proc_id, fginst, inst.ring.count, 1) != FG_OK) {
     return FG_ERR_BUFFER_ALLOC;
   }
   return FG_OK;

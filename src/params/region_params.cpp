@@ -74,19 +74,16 @@ Terr BuildRegion(SetCall &call, const Region &region) {
       SdkCheck(board, &inst, CiBrdInquire(board, BF_INQ_XSIZE, &width)) != 0) {
     return FG_ERR_BOARD;
   }
-  inst.sizeBuffer = bytes;
   fginst->image_height = static_cast<int32_t>(height);
   fginst->image_width = static_cast<int32_t>(width);
-  if (fginst->num_channels == 3 && fginst->bits_per_channel == 10) {
-    inst.sizeBuffer30Bit = uint64_t{width} * height * 6;
-  }
+  SizeRing(inst, *fginst, bytes);
   const uint64_t start = BFTick();
   while (FrameInProgress(board) && BFTickDelta(start, BFTick()) < 1000) os::Sleep(1);
   inst.acquisition_pending = 0;
   inst.next_buffer_returned = 0;
   inst.next_buffer_returned_abs = 0;
   inst.next_buffer_acquired = 0;
-  return ChangeNumBuffers(call.proc_id, fginst, inst.numBuffers, 1);
+  return ChangeNumBuffers(call.proc_id, fginst, inst.ring.count, 1);
 }
 
 }  // namespace
@@ -103,7 +100,7 @@ Terr SetRegion(SetCall &call) {
   CiBrdInquire(board, BF_INQ_YSIZE, &old_height);
   if (SdkCheck(board, &inst, CiAqCommand(board, BF_AQ_ABORT, 1, 0, 0)) != 0) return FG_ERR_BOARD;
   CiShutdown(board, 0);
-  if (inst.sizeBuffer > 0xFFFFFFFFull) return FG_ERR_BOARD;
+  if (inst.ring.buffer_size > 0xFFFFFFFFull) return FG_ERR_BOARD;
   if (inst.continuous_grabbing != 0 && inst.cg_state != CGStopped) {
     StopContinuousWorker(call.fginst);
   }

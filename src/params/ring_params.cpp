@@ -24,7 +24,7 @@ Terr SetNumBuffers(SetCall &call) {
   }
   Tproc_handle proc_id = call.proc_id;
   TFgInstance *fginst = call.fginst;
-  if (value->par.l == inst.numBuffers && inst.ring_incomplete == 0) {
+  if (value->par.l == inst.ring.count && inst.ring.incomplete == 0) {
     // The ring stays as it is; the board is re-armed so that it does not sit
     // shut down until a grab has timed out on it.
     return RestartAcquisition(fginst, kRestartRearm);
@@ -34,7 +34,7 @@ Terr SetNumBuffers(SetCall &call) {
 }
 
 Terr GetNumBuffers(GetCall &call) {
-  AnswerInt(call, call.inst->numBuffers);
+  AnswerInt(call, call.inst->ring.count);
   return FG_OK;
 }
 

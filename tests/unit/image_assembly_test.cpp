@@ -60,14 +60,14 @@ class ImageAssembly : public tarvel::testing::HostTest {
     ss_lines_.assign(n, 0);
     enc_count_.assign(n, 0);
 
-    inst_.InstFrameBuffer = addresses_.data();
-    inst_.FrameBuffer30Bit = unpacks ? unpack_addresses_.data() : nullptr;
-    inst_.numBuffers = n;
-    inst_.sizeBuffer = pixels * format.buffer_bytes;
-    inst_.sizeBuffer30Bit = unpacks ? pixels * 6 : 0;
-    inst_.State = state_.get();
-    inst_.SSLines = ss_lines_.data();
-    inst_.EncCount = enc_count_.data();
+    inst_.ring.frame_buffer = addresses_.data();
+    inst_.ring.unpack_buffer = unpacks ? unpack_addresses_.data() : nullptr;
+    inst_.ring.count = n;
+    inst_.ring.buffer_size = pixels * format.buffer_bytes;
+    inst_.ring.unpack_size = unpacks ? pixels * 6 : 0;
+    inst_.ring.state = state_.get();
+    inst_.ring.ss_lines = ss_lines_.data();
+    inst_.ring.encoder_count = enc_count_.data();
     fginst_.image_width = width;
     fginst_.image_height = height;
     fginst_.bits_per_channel = format.bits;
@@ -507,9 +507,9 @@ class ImageAssemblyParams : public tarvel::testing::HostTest {
     inst_.board = &board_;
     inst_.family_code = CISYS_TYPE_R64;
     inst_.show_error_dlg = 0;
-    inst_.in_board_ring = 1;
+    inst_.ring.in_board_ring = 1;
     inst_.bytes_per_pixel = bytes;
-    inst_.sizeBuffer = uint64_t{width} * height * bytes;
+    inst_.ring.buffer_size = uint64_t{width} * height * bytes;
     fginst_.image_width = static_cast<int32_t>(width);
     fginst_.image_height = static_cast<int32_t>(height);
     fginst_.bits_per_channel = 8;
@@ -576,20 +576,20 @@ class ImageAssemblyParams : public tarvel::testing::HostTest {
 };
 
 TEST_F(ImageAssemblyParams, VolatileTakesTheBoardsBuffersAndGivesThemBack) {
-  const std::vector<void *> ring(inst_.InstFrameBuffer, inst_.InstFrameBuffer + 2);
+  const std::vector<void *> ring(inst_.ring.frame_buffer, inst_.ring.frame_buffer + 2);
   fginst_.image_alloc_data = 99;
   ASSERT_EQ(Set("Volatile", Str("ENABLE")), FG_OK);
   EXPECT_EQ(Get("volatile"), "enable");
-  EXPECT_EQ(inst_.own_ring, 1);
+  EXPECT_EQ(inst_.ring.own, 1);
   EXPECT_EQ(board_.board_buffer_count, 0u);
-  EXPECT_EQ(std::vector<void *>(inst_.InstFrameBuffer, inst_.InstFrameBuffer + 2), ring);
+  EXPECT_EQ(std::vector<void *>(inst_.ring.frame_buffer, inst_.ring.frame_buffer + 2), ring);
   EXPECT_EQ(fginst_.image_alloc, 0);
   EXPECT_EQ(fginst_.image_alloc_data, 0);
   EXPECT_EQ(Set("volatile", Str("enable")), FG_OK) << "already on";
 
   ASSERT_EQ(Set("volatile", Str("disable")), FG_OK);
   EXPECT_EQ(Get("volatile"), "disable");
-  EXPECT_EQ(inst_.own_ring, 0);
+  EXPECT_EQ(inst_.ring.own, 0);
   EXPECT_EQ(board_.board_buffer_count, 2u);
   EXPECT_EQ(fginst_.image_alloc, 1);
   EXPECT_EQ(Set("volatile", Str("Disable")), FG_OK) << "already off";
@@ -610,7 +610,7 @@ TEST_F(ImageAssemblyParams, VolatileRefusals) {
                 "Volatile mode can not be changed while continuous grabbing is enabled."});
   inst_.continuous_grabbing = 0;
   EXPECT_EQ(Get("volatile"), "disable");
-  EXPECT_EQ(inst_.own_ring, 0);
+  EXPECT_EQ(inst_.ring.own, 0);
   EXPECT_EQ(fginst_.image_alloc, 1);
 }
 
