@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/build_profile.hpp"
 #include "support/loaded_plugin.hpp"
 #include "support/test_os.hpp"
+#include "support/this_build.hpp"
+#include "tarvel.h"
 
 namespace grabline {
 namespace {
@@ -36,15 +37,11 @@ class PluginEntry : public ::testing::Test {
 };
 
 TEST_F(PluginEntry, InitWritesTheClassRecordOfItsBuild) {
-  EXPECT_EQ(plugin_->init_result(), kProfile.ok);
-  EXPECT_EQ(fg().interface_version, kProfile.interface_version);
+  EXPECT_EQ(plugin_->init_result(), T_MSG_OK);
+  EXPECT_EQ(fg().interface_version, testing::kThisBuild.interface_version);
   EXPECT_EQ(fg().class_flag, 1);
   EXPECT_EQ(fg().instances_num, 0);
-  EXPECT_EQ(fg().instances_max, static_cast<int32_t>(kProfile.max_instances));
-  if constexpr (kProfile.ok == 1) {
-    EXPECT_EQ(fg().interface_version, 3);
-    EXPECT_EQ(fg().instances_max, 64);
-  }
+  EXPECT_EQ(fg().instances_max, testing::kThisBuild.max_instances);
 }
 
 TEST_F(PluginEntry, InitWritesEveryDefault) {
