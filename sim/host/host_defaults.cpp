@@ -1,5 +1,6 @@
 // TFgGetDefaults: the class record's default open fields as parameter records.
 #include <cstring>
+#include <iterator>
 
 #include "host_internal.hpp"
 
@@ -54,7 +55,7 @@ Terr GetDefaults(TFgClass *fg_class, Tcpar **values, int32_t *num_values) {
     return made;
   }
   const TFgClass &c = *fg_class;
-  const Tcpar records[kNumDefaults] = {
+  const Tcpar records[] = {
       IntRecord(c.horizontal_resolution),
       IntRecord(c.vertical_resolution),
       IntRecord(c.image_width),
@@ -71,6 +72,7 @@ Terr GetDefaults(TFgClass *fg_class, Tcpar **values, int32_t *num_values) {
       IntRecord(c.port),
       IntRecord(c.line_in),
   };
+  static_assert(std::size(records) == kNumDefaults);
   std::memcpy(block, records, sizeof(records));
   *values = static_cast<Tcpar *>(block);
   *num_values = kNumDefaults;

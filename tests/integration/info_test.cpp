@@ -5,10 +5,12 @@
 
 #include "support/plugin_fixture.hpp"
 #include "support/test_os.hpp"
+#include "support/this_build.hpp"
 
 namespace grabline {
 namespace {
 
+using testing::kThisBuild;
 using testing::PluginTest;
 
 class Info : public PluginTest {};
@@ -38,12 +40,11 @@ TEST_F(Info, ParameterListsHaveTheirBuildsLengths) {
     EXPECT_EQ(info->result, kOk);
     for (const auto &value : info->values) EXPECT_EQ(value.type, tarvel::Value::Type::kString);
   }
-  const size_t expected_all = kProfile.has_cxp_registers ? (kProfile.has_callbacks ? 64 : 63) : 62;
-  EXPECT_EQ(all.values.size(), expected_all);
-  EXPECT_EQ(ro.values.size(), kProfile.has_callbacks ? 13u : 12u);
-  EXPECT_EQ(wo.values.size(), kProfile.has_cxp_registers ? 12u : 11u);
+  EXPECT_EQ(all.values.size(), kThisBuild.parameters);
+  EXPECT_EQ(ro.values.size(), kThisBuild.read_only);
+  EXPECT_EQ(wo.values.size(), kThisBuild.write_only);
   EXPECT_EQ(hidden.values.size(), 14u);
-  EXPECT_EQ(all.values.front().s, kProfile.has_callbacks ? "do_abort_grab" : "do_abort_capture");
+  EXPECT_EQ(all.values.front().s, kThisBuild.first_parameter);
   EXPECT_EQ(all.values.back().s, "freeze_firmware");
 }
 
@@ -57,11 +58,11 @@ TEST_F(Info, FixedValueLists) {
   EXPECT_EQ(ints(plugin_->Query(9)), (std::vector<int64_t>{8, 10, 12}));
   EXPECT_EQ(ints(plugin_->Query(19)), std::vector<int64_t>{1});
   EXPECT_EQ(ints(plugin_->Query(20)), std::vector<int64_t>{1});
-  EXPECT_EQ(plugin_->Query(6).values.at(0).s, kProfile.revision);
+  EXPECT_EQ(plugin_->Query(6).values.at(0).s, kThisBuild.revision);
   EXPECT_EQ(plugin_->Query(10).values.at(1).s, "rgb");
   EXPECT_EQ(plugin_->Query(11).values.at(0).s, "false");
   const auto devices = plugin_->Query(12);
-  EXPECT_EQ(devices.values.size(), kProfile.has_gn2 ? 17u : 13u);
+  EXPECT_EQ(devices.values.size(), kThisBuild.devices);
   EXPECT_EQ(devices.values.front().s, "Raven:0");
   EXPECT_EQ(devices.values.back().s, "default");
 }
@@ -81,7 +82,7 @@ TEST_F(Info, CameraTypeNamesTheConfigurationDirectory) {
   auto info = plugin_->Query(1);
   ASSERT_EQ(info.values.size(), 4u);
   EXPECT_EQ(info.values[0].s, "CAMFILE:");
-  EXPECT_EQ(info.values[1].s, kProfile.camera_suffixes);
+  EXPECT_EQ(info.values[1].s, kThisBuild.camera_suffixes);
   EXPECT_EQ(info.values[2].s, "\\");
   EXPECT_EQ(info.values[3].s, "default");
   config_dir.Set("/opt/cameras");

@@ -7,5 +7,10 @@ namespace {
 
 TEST(BuildProfile, SuccessCodeMatchesHost) { EXPECT_EQ(kProfile.ok, T_MSG_OK); }
 
+// The profile is chosen by one compile definition, the plug-in under test by another.
+TEST(BuildProfile, IsTheProfileOfTheBuildUnderTest) {
+  EXPECT_STREQ(kProfile.name, GRABLINE_PLUGIN_NAME);
+}
+
 }  // namespace
 }  // namespace grabline

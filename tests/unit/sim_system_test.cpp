@@ -79,6 +79,7 @@ TEST_F(SimSystem, MalformedLinesAreRefusedWithTheirNumber) {
       {"family=R64 model=A switch=-1", "line 3: switch '-1' is not a 32-bit number"},
       {"family=R64 model=A kinds=cl,usb", "line 3: unknown kind 'usb'"},
       {"family=Raven model=A kinds=alta", "line 3: kind 'alta' needs family R64"},
+      {"kinds=alta family=Raven model=A", "line 3: kind 'alta' needs family R64"},  // family later
       {"family=R64 model=A kinds=cxp", "line 3: kind 'cxp' needs family Gn2"},
       {"family=R64 model=A trigger_any=1", "line 3: trigger_any must be yes or no"},
       {"family=R64 model=A link=fast", "line 3: link must be full or reduced"},

@@ -24,6 +24,13 @@ extern "C" {
 
 #define TARVEL_EXPORT __attribute__((visibility("default")))
 
+/* Layouts a plug-in built for a host relies on, checked where they are made. */
+#ifdef __cplusplus
+#define TARVEL_LAYOUT(check) static_assert(check, #check)
+#else
+#define TARVEL_LAYOUT(check) _Static_assert(check, #check)
+#endif
+
 /* ---- result codes ------------------------------------------------------- */
 typedef int32_t Terr;
 
@@ -58,6 +65,15 @@ typedef struct {
   Tpar par;
   Tpar_tag type;
 } Tcpar;
+
+TARVEL_LAYOUT(sizeof(Tpar) == 8);
+TARVEL_LAYOUT(offsetof(Tcpar, type) == 8);
+TARVEL_LAYOUT(sizeof(Tcpar) == 16);
+#if defined(TARVEL_BUILD_PAR)
+TARVEL_LAYOUT(sizeof(Tpar_tag) == 1);
+#else
+TARVEL_LAYOUT(sizeof(Tpar_tag) == 4);
+#endif
 
 /* ---- images -------------------------------------------------------------- */
 #define BYTE_IMAGE (1 << 0)
@@ -200,6 +216,34 @@ typedef struct TFgClass {
   TFgParamOperations param_ops;
   TARVEL_FG_OPEN_FIELDS
 } TFgClass;
+
+#if defined(TARVEL_BUILD_PAR)
+/* No reserved field after interface_version, and the second table ends
+ * after the LUT operations. */
+TARVEL_LAYOUT(offsetof(TFgClass, class_flag) == 4);
+TARVEL_LAYOUT(offsetof(TFgClass, instance) == 16);
+TARVEL_LAYOUT(sizeof(TFgParamOperations) == 5 * sizeof(void *));
+#else
+TARVEL_LAYOUT(offsetof(TFgClass, class_flag) == 8);
+/* after four 32-bit fields, aligned for pointers */
+TARVEL_LAYOUT(offsetof(TFgClass, instance) == 24);
+TARVEL_LAYOUT(sizeof(TFgParamOperations) == 7 * sizeof(void *));
+#endif
+TARVEL_LAYOUT(offsetof(TFgClass, instances_num) == offsetof(TFgClass, class_flag) + 4);
+TARVEL_LAYOUT(offsetof(TFgClass, instances_max) == offsetof(TFgClass, class_flag) + 8);
+TARVEL_LAYOUT(offsetof(TFgClass, ops) ==
+              offsetof(TFgClass, instance) + TARVEL_MAX_FG_INSTANCES * sizeof(void *));
+TARVEL_LAYOUT(sizeof(TFgOperations) == 8 * sizeof(void *));
+TARVEL_LAYOUT(offsetof(TFgClass, horizontal_resolution) ==
+              offsetof(TFgClass, param_ops) + sizeof(TFgParamOperations));
+/* The class defaults and the head of the instance record share one field list. */
+TARVEL_LAYOUT(offsetof(TFgClass, color_space) - offsetof(TFgClass, horizontal_resolution) == 32);
+TARVEL_LAYOUT(offsetof(TFgClass, gain) - offsetof(TFgClass, horizontal_resolution) ==
+              32 + TARVEL_FG_TEXT);
+TARVEL_LAYOUT(offsetof(TFgInstance, color_space) - offsetof(TFgInstance, horizontal_resolution) ==
+              offsetof(TFgClass, color_space) - offsetof(TFgClass, horizontal_resolution));
+TARVEL_LAYOUT(offsetof(TFgInstance, line_in) - offsetof(TFgInstance, horizontal_resolution) ==
+              offsetof(TFgClass, line_in) - offsetof(TFgClass, horizontal_resolution));
 
 /* The plug-in's one exported entry point. */
 typedef Terr (*TFgInitProc)(Tproc_handle, TFgClass *);

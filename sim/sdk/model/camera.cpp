@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <system_error>
 
@@ -39,11 +40,12 @@ enum Key {
   kStartStop,
   kKeyCount
 };
-constexpr std::string_view kNames[kKeyCount] = {
-    "width",     "height",           "depth",           "bytes_per_pixel",
-    "depth2",    "bytes_per_pixel2", "color_space",     "trigger_mode",
-    "trigger_a", "trigger_b",        "trigger_c",       "frame_rate",
-    "timeout",   "interlace",        "start_stop_lines"};
+constexpr std::string_view kNames[] = {"width",           "height",       "depth",
+                                       "bytes_per_pixel", "depth2",       "bytes_per_pixel2",
+                                       "color_space",     "trigger_mode", "trigger_a",
+                                       "trigger_b",       "trigger_c",    "frame_rate",
+                                       "timeout",         "interlace",    "start_stop_lines"};
+static_assert(std::size(kNames) == kKeyCount, "one name per key");
 
 struct Parsed {
   Camera camera;
