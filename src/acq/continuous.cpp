@@ -15,8 +15,6 @@
 namespace grabline {
 namespace {
 
-constexpr int kTimeCritical = 15;
-
 void Report(const InstanceRecord &inst, const char *text) {
   PrintError(text);
   char line[256];
@@ -90,7 +88,7 @@ uint32_t ContinuousWorker(void *arg) {
   CiBrdInquire(board, BF_INQ_YSIZE, &height);
   CiBrdInquire(board, BF_INQ_FRAME_RATE, &rate);
   CiConVTrigModeGet(board, &mode, &trig_a, &trig_b, &trig_c);
-  const bool twice = interlace == 2 && IsRaven(inst);
+  const bool twice = interlace == BF_INTERLACED && IsRaven(inst);
 
   const uint32_t n = inst.numBuffers;
   for (uint32_t i = 0; i < n; ++i) inst.State[i] = BufFree;
@@ -271,7 +269,7 @@ Terr EnableContinuousGrabbing(TFgInstance *fginst) {
     inst.cg_state = CGStopped;
     return FG_ERR_PARAM_VALUE;
   }
-  os::SetThreadPriority(inst.cg_thread, kTimeCritical);
+  os::SetThreadPriority(inst.cg_thread, os::kPriorityTimeCritical);
   os::Sleep(10);
   inst.cg_signal_armed = 1;
   inst.continuous_grabbing = 1;
@@ -330,7 +328,9 @@ Terr WaitNextBufferContinuous(Tproc_handle, TFgInstance *fginst, uint32_t *index
   InstanceRecord *currInst = CurrInst(fginst);
   InstanceRecord &inst = *currInst;
   Bd board = inst.board->handle;
-  if (inst.oneshot_mode != 0 && inst.software_trigger_on != 0) CiConSwTrig(board, 1, 17);
+  if (inst.oneshot_mode != 0 && inst.software_trigger_on != 0) {
+    CiConSwTrig(board, BF_TRIG_INPUT, BF_TRIG_PULSE);
+  }
   uint32_t state = inst.cg_state;
   if ((state != CGRunning && state != CGOBMAbort) || inst.cg_semaphore == nullptr) {
     PrintError("CGRunning or CGOBMAbort.");

@@ -6,6 +6,7 @@
 #include "acq/restart.hpp"
 #include "board/family.hpp"
 #include "board/host_arrays.hpp"
+#include "board/trigger_modes.hpp"
 #include "plugin/error_report.hpp"
 #include "plugin/host_call.hpp"
 #include "plugin/instance_table.hpp"
@@ -221,6 +222,10 @@ Terr AllocRingBuffers(Tproc_handle proc_id, InstanceRecord &inst, uint32_t n) {
 
 }  // namespace
 
+uint32_t PixelFormat(const InstanceRecord &inst) {
+  return inst.alternate_depth != 0 ? BF_FORMAT_SECOND_DEPTH : BF_FORMAT_CAMERA;
+}
+
 CiSIGNAL *AcquisitionSignal(InstanceRecord &inst) {
   return inst.start_stop != 0 ? &inst.cg_ss_signal : &inst.cg_signal;
 }
@@ -246,8 +251,8 @@ Terr ChangeNumBuffers(Tproc_handle proc_id, TFgInstance *fginst, uint32_t count,
   if (inst.numBuffers >= 1) {
     if (inst.next_buffer_returned >= count) {
       if (inst.acquisition_pending != 0) {
-        RestartAcquisition(fginst, 1);
-        RestartAcquisition(fginst, 5);
+        RestartAcquisition(fginst, kRestartAbort);
+        RestartAcquisition(fginst, kRestartRearm);
       }
       inst.next_buffer_returned = 0;
       inst.next_buffer_returned_abs = 0;
@@ -313,7 +318,7 @@ Terr SetUpBoard(TFgInstance *fginst, uint64_t size, uint32_t i) {
   Bd board = inst.board->handle;
   if (size > 0xFFFFFFFFull) return FG_ERR_BOARD;
 
-  const uint32_t format = inst.alternate_depth != 0 ? 4 : 3;
+  const uint32_t format = PixelFormat(inst);
   CiCam camera = nullptr;
   uint32_t width = 0;
   if (SdkCheck(board, &inst, CiBrdCamGetCur(board, &camera)) != 0 ||
@@ -361,8 +366,8 @@ Terr SetUpBoard(TFgInstance *fginst, uint64_t size, uint32_t i) {
         0) {
       return FG_ERR_BOARD;
     }
-    if (trig_mode != 7 && trig_mode != 8) {
-      if (SdkCheck(board, &inst, CiSignalCreate(board, 4, &inst.cg_signal)) != 0) {
+    if (!StartStopFile(trig_mode)) {
+      if (SdkCheck(board, &inst, CiSignalCreate(board, BF_SIG_FRAME_DONE, &inst.cg_signal)) != 0) {
         PrintError("Initialization error: CiSignalCreate() failed");
         return FG_ERR_BOARD;
       }

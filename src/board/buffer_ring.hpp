@@ -23,6 +23,10 @@ Terr ChangeNumBuffers(Tproc_handle proc_id, TFgInstance *fginst, uint32_t count,
 // (acquisition mode and the signal the continuous-grab worker waits on).
 Terr SetUpBoard(TFgInstance *fginst, uint64_t size, uint32_t i);
 
+// The pixel format of the instance's QTabs and of the board's acquisition
+// mode: the camera's depth, or the board's second depth.
+uint32_t PixelFormat(const InstanceRecord &inst);
+
 // Fills entry i of the fourteen time-stamp word arrays.
 Terr SetTimestampAddresses(TFgInstance *fginst, uint32_t i);
 

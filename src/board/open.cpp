@@ -10,6 +10,7 @@
 #include "board/family.hpp"
 #include "board/open_release.hpp"
 #include "board/process_objects.hpp"
+#include "board/trigger_modes.hpp"
 #include "plugin/error_report.hpp"
 #include "plugin/host_call.hpp"
 #include "plugin/instance_table.hpp"
@@ -356,10 +357,12 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
     return release(FG_ERR_BOARD);
   }
   if (fginst->external_trigger != 0) {
-    if (SdkCheck(handle, &inst, CiConExTrigConnect(handle, 1, 19)) != 0) return release(FG_ERR_BOARD);
-    const bool any_camera =
-        !IsGn2(inst) && (BFRegPeek(handle, kProfile.reg.trig_capability) & (1u << 30)) != 0;
-    const bool triggered_file = trig_mode == 2 || trig_mode == 6 || trig_mode == 7 || trig_mode == 8;
+    if (SdkCheck(handle, &inst, CiConExTrigConnect(handle, BF_TRIG_INPUT, BF_TRIG_CONNECT)) != 0) {
+      return release(FG_ERR_BOARD);
+    }
+    const bool any_camera = !IsGn2(inst) && (BFRegPeek(handle, kProfile.reg.trig_capability) &
+                                             bfsdk::kTrigAnyCameraBit) != 0;
+    const bool triggered_file = TriggeredFile(trig_mode);
     if (!triggered_file && !any_camera) {
       if (IsR64(inst)) {
         PrintError(
@@ -367,15 +370,16 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
             "camera files such as one-shot.\n");
         return release(FG_ERR_BOARD);
       }
-      if (SdkCheck(handle, &inst, CiConVTrigModeSet(handle, 3, 11, 13, 13)) != 0) {
+      if (SdkCheck(handle, &inst, SetTriggeredMode(handle)) != 0) {
         return release(FG_ERR_BOARD);
       }
     }
-  } else if (SdkCheck(handle, &inst, CiConExTrigConnect(handle, 1, 20)) != 0) {
+  } else if (SdkCheck(handle, &inst,
+                      CiConExTrigConnect(handle, BF_TRIG_INPUT, BF_TRIG_DISCONNECT)) != 0) {
     return release(FG_ERR_BOARD);
   }
-  if (trig_mode == 2) inst.oneshot_mode = 1;
-  if ((trig_mode == 7 || trig_mode == 8) && IsRaven(inst)) {
+  if (trig_mode == BF_TRIGMODE_ONE_SHOT) inst.oneshot_mode = 1;
+  if (StartStopFile(trig_mode) && IsRaven(inst)) {
     PrintError("Board error: The board doesn't support start/stop triggering.\n");
     return release(FG_ERR_BOARD);
   }
