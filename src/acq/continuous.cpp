@@ -83,12 +83,11 @@ uint32_t ContinuousWorker(void *arg) {
   inst.cg_state = CGRunning;
   DebugOutput(inst, "Starting CG thread\n");
 
-  uint32_t interlace = 0, height = 0, rate = 0, mode = 0, trig_a = 0, trig_b = 0, trig_c = 0;
-  CiBrdInquire(board, BF_INQ_INTERLACE, &interlace);
+  const bool twice = TwoFieldFrames(inst, board);
+  uint32_t height = 0, rate = 0, mode = 0, trig_a = 0, trig_b = 0, trig_c = 0;
   CiBrdInquire(board, BF_INQ_YSIZE, &height);
   CiBrdInquire(board, BF_INQ_FRAME_RATE, &rate);
   CiConVTrigModeGet(board, &mode, &trig_a, &trig_b, &trig_c);
-  const bool twice = interlace == BF_INTERLACED && IsRaven(inst);
 
   const uint32_t n = inst.numBuffers;
   for (uint32_t i = 0; i < n; ++i) inst.State[i] = BufFree;

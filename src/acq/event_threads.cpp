@@ -10,14 +10,7 @@
 namespace grabline {
 namespace {
 
-// On Raven boards that deliver a frame as two fields, each event is two
-// signals; the second result counts.
-bool TwoFieldBoard(Bd board, const InstanceRecord &inst) {
-  uint32_t interlace = 0;
-  return CiBrdInquire(board, BF_INQ_INTERLACE, &interlace) == 0 && interlace == BF_INTERLACED &&
-         IsRaven(inst);
-}
-
+// A frame of two fields raises each event twice; the second result counts.
 uint32_t WaitEvent(Bd board, CiSIGNAL *signal, bool twice) {
   uint32_t result = CiSignalWait(board, signal, BF_WAIT_FOREVER, nullptr);
   if (result == 0 && twice) result = CiSignalWait(board, signal, BF_WAIT_FOREVER, nullptr);
@@ -55,7 +48,7 @@ uint32_t FrameDoneThread(void *arg) {
   Bd board = inst.board->handle;
   os::SetEvent(g_frame_done_ready);
   inst.frame_done_running = 1;
-  const bool twice = TwoFieldBoard(board, inst);
+  const bool twice = TwoFieldFrames(inst, board);
   static constexpr WaitTexts kTexts{"Frame done signal cancelled\n", "Frame done thread timed out\n",
                                     "Error waiting for frame done signal\n",
                                     "Exited Frame Done thread\n"};
@@ -78,7 +71,7 @@ uint32_t ExposureDoneThread(void *arg) {
   Bd board = inst.board->handle;
   os::SetEvent(g_exposure_done_ready);
   inst.exposure_done_running = 1;
-  const bool twice = TwoFieldBoard(board, inst);
+  const bool twice = TwoFieldFrames(inst, board);
   static constexpr WaitTexts kTexts{
       "Exposure done signal cancelled\n", "Exposure done thread timed out\n",
       "Error waiting for exposure done signal\n", "Exited Exposure Done thread\n"};

@@ -215,6 +215,7 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
   CiENTRY entry{};
   Terr result = FindBoard(inst, fginst->device, counts, &entry);
   if (result != FG_OK) return result;
+  inst.traits = &TraitsOf(inst.family_code);
 
   // 5-7. Generic settings.
   if (fginst->port < 0) return FG_ERR_PORT;
@@ -419,9 +420,7 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
   // 21. Output levels.
   uint32_t outputs = 0;
   CiRegGPOutGet(handle, &outputs);
-  const uint32_t lines =
-      IsRoadRunner(inst) && BFIsCL(handle) == 0 ? 3 : (IsRoadRunner(inst) || IsRaven(inst)) ? 6 : 7;
-  inst.gp_out_state = outputs & ((1u << lines) - 1);
+  inst.gp_out_state = outputs & ((1u << OutputLines(inst, handle)) - 1);
 
   // 22. The instance mutex; the instance now counts as open. A mutex whose
   // destroy the host refused at the last close is tried once more, then let go
