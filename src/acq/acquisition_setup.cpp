@@ -2,13 +2,16 @@
 
 #include "board/family.hpp"
 #include "board/records.hpp"
+#include "board/trigger_modes.hpp"
 #include "platform/build_profile.hpp"
 #include "plugin/error_report.hpp"
 #include "plugin/result_codes.hpp"
 
 namespace grabline {
 
-uint32_t PixelFormat(const InstanceRecord &inst) { return inst.alternate_depth != 0 ? 4 : 3; }
+uint32_t PixelFormat(const InstanceRecord &inst) {
+  return inst.alternate_depth != 0 ? BF_FORMAT_SECOND_DEPTH : BF_FORMAT_CAMERA;
+}
 
 Terr CreateBufferQTab(InstanceRecord &inst, CiCam camera, const QTabTarget &target,
                       RQTabHeadRec &table, RQTabHeadPtr &slot) {
@@ -46,8 +49,8 @@ Terr SetUpAcquisition(InstanceRecord &inst) {
       0) {
     return FG_ERR_BOARD;
   }
-  if (trig_mode != 7 && trig_mode != 8) {
-    if (SdkCheck(board, &inst, CiSignalCreate(board, 4, &inst.cg_signal)) != 0) {
+  if (!StartStopFile(trig_mode)) {
+    if (SdkCheck(board, &inst, CiSignalCreate(board, BF_SIG_FRAME_DONE, &inst.cg_signal)) != 0) {
       PrintError("Initialization error: CiSignalCreate() failed");
       return FG_ERR_BOARD;
     }

@@ -13,7 +13,8 @@ namespace grabline {
 
 struct InstanceRecord;
 
-// The pixel format the board writes: the alternate depth's, or the normal one.
+// The pixel format of the instance's QTabs and of the board's acquisition
+// mode: the camera's depth, or the board's second depth.
 uint32_t PixelFormat(const InstanceRecord &inst);
 
 // A buffer the board's DMA is to fill, and how.

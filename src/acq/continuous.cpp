@@ -16,8 +16,6 @@
 namespace grabline {
 namespace {
 
-constexpr int kTimeCritical = 15;
-
 void Report(const InstanceRecord &inst, const char *text) {
   PrintError(text);
   char line[256];
@@ -86,12 +84,11 @@ uint32_t ContinuousWorker(void *arg) {
   inst.cg_state = CGRunning;
   DebugOutput(inst, "Starting CG thread\n");
 
-  uint32_t interlace = 0, height = 0, rate = 0, mode = 0, trig_a = 0, trig_b = 0, trig_c = 0;
-  CiBrdInquire(board, BF_INQ_INTERLACE, &interlace);
+  const bool twice = TwoFieldFrames(inst, board);
+  uint32_t height = 0, rate = 0, mode = 0, trig_a = 0, trig_b = 0, trig_c = 0;
   CiBrdInquire(board, BF_INQ_YSIZE, &height);
   CiBrdInquire(board, BF_INQ_FRAME_RATE, &rate);
   CiConVTrigModeGet(board, &mode, &trig_a, &trig_b, &trig_c);
-  const bool twice = interlace == 2 && IsRaven(inst);
 
   const uint32_t n = inst.ring.count;
   for (uint32_t i = 0; i < n; ++i) inst.ring.state[i] = BufFree;
@@ -230,7 +227,7 @@ Terr EnableContinuousGrabbing(TFgInstance *fginst) {
     inst.cg_state = CGStopped;
     return FG_ERR_PARAM_VALUE;
   }
-  os::SetThreadPriority(inst.cg_thread, kTimeCritical);
+  os::SetThreadPriority(inst.cg_thread, os::kPriorityTimeCritical);
   os::Sleep(10);
   inst.cg_signal_armed = 1;
   inst.continuous_grabbing = 1;
@@ -288,7 +285,9 @@ void StopContinuousWorker(TFgInstance *fginst) {
 Terr WaitNextBufferContinuous(Tproc_handle, TFgInstance *fginst, uint32_t *index) {
   InstanceRecord &inst = Inst(fginst);
   Bd board = inst.board->handle;
-  if (inst.oneshot_mode != 0 && inst.software_trigger_on != 0) CiConSwTrig(board, 1, 17);
+  if (inst.oneshot_mode != 0 && inst.software_trigger_on != 0) {
+    CiConSwTrig(board, BF_TRIG_INPUT, BF_TRIG_PULSE);
+  }
   uint32_t state = inst.cg_state;
   if ((state != CGRunning && state != CGOBMAbort) || inst.cg_semaphore == nullptr) {
     PrintError("CGRunning or CGOBMAbort.");

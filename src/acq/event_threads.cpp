@@ -10,16 +10,7 @@
 namespace grabline {
 namespace {
 
-constexpr int kTimeCritical = 15;
-constexpr int kNormal = 0;
-
-// On Raven boards that deliver a frame as two fields, each event is two
-// signals; the second result counts.
-bool TwoFieldBoard(Bd board, const InstanceRecord &inst) {
-  uint32_t interlace = 0;
-  return CiBrdInquire(board, BF_INQ_INTERLACE, &interlace) == 0 && interlace == 2 && IsRaven(inst);
-}
-
+// A frame of two fields raises each event twice; the second result counts.
 uint32_t WaitEvent(Bd board, CiSIGNAL *signal, bool twice) {
   uint32_t result = CiSignalWait(board, signal, BF_WAIT_FOREVER, nullptr);
   if (result == 0 && twice) result = CiSignalWait(board, signal, BF_WAIT_FOREVER, nullptr);
@@ -57,7 +48,7 @@ uint32_t FrameDoneThread(void *arg) {
   Bd board = inst.board->handle;
   os::SetEvent(g_frame_done_ready);
   inst.frame_done_running = 1;
-  const bool twice = TwoFieldBoard(board, inst);
+  const bool twice = TwoFieldFrames(inst, board);
   static constexpr WaitTexts kTexts{"Frame done signal cancelled\n", "Frame done thread timed out\n",
                                     "Error waiting for frame done signal\n",
                                     "Exited Frame Done thread\n"};
@@ -80,7 +71,7 @@ uint32_t ExposureDoneThread(void *arg) {
   Bd board = inst.board->handle;
   os::SetEvent(g_exposure_done_ready);
   inst.exposure_done_running = 1;
-  const bool twice = TwoFieldBoard(board, inst);
+  const bool twice = TwoFieldFrames(inst, board);
   static constexpr WaitTexts kTexts{
       "Exposure done signal cancelled\n", "Exposure done thread timed out\n",
       "Error waiting for exposure done signal\n", "Exited Exposure Done thread\n"};
@@ -117,10 +108,10 @@ struct EventParts {
 EventParts PartsOf(InstanceRecord &inst, EventKind kind) {
   if (kind == EventKind::kOverflow) {
     return {&inst.overflow_signal, &inst.overflow_count, &inst.overflow_thread_running,
-            &inst.overflow_thread, 2};
+            &inst.overflow_thread, BF_SIG_OVERFLOW};
   }
   return {&inst.hw_exception_signal, &inst.hardware_exception_count,
-          &inst.hw_exception_thread_running, &inst.hw_exception_thread, 1};
+          &inst.hw_exception_thread_running, &inst.hw_exception_thread, BF_SIG_HW_EXCEPTION};
 }
 
 uint32_t OverflowThread(void *arg) {
@@ -168,16 +159,17 @@ void AwaitThread(Bd board, CiSIGNAL *signal, os::Thread **thread, bool cancelled
 Terr StartEventThreads(TFgInstance *fginst) {
   InstanceRecord &inst = Inst(fginst);
   Bd board = inst.board->handle;
-  const uint32_t exposure_type = IsGn2(inst) ? 11 : 5;
+  const uint32_t exposure_type = IsGn2(inst) ? BF_SIG_GN2_EXPOSURE : BF_SIG_EXPOSURE;
 
   if (SdkCheck(board, &inst,
-               CiSignalCreate(board, inst.start_stop != 0 ? 5 : 4, &inst.frame_done_signal)) != 0) {
+               CiSignalCreate(board, inst.start_stop != 0 ? BF_SIG_EXPOSURE : BF_SIG_FRAME_DONE,
+                              &inst.frame_done_signal)) != 0) {
     return FG_ERR_BOARD;
   }
   inst.frame_done_thread = os::CreateThread(FrameDoneThread, fginst);
   if (inst.frame_done_thread == nullptr) return FG_ERR_BOARD;
   os::WaitEvent(g_frame_done_ready, os::kInfinite);
-  os::SetThreadPriority(inst.frame_done_thread, kTimeCritical);
+  os::SetThreadPriority(inst.frame_done_thread, os::kPriorityTimeCritical);
 
   if (SdkCheck(board, &inst, CiSignalCreate(board, exposure_type, &inst.exposure_done_signal)) !=
       0) {
@@ -186,9 +178,11 @@ Terr StartEventThreads(TFgInstance *fginst) {
   inst.exposure_done_thread = os::CreateThread(ExposureDoneThread, fginst);
   if (inst.exposure_done_thread == nullptr) return FG_ERR_BOARD;
   os::WaitEvent(g_exposure_done_ready, os::kInfinite);
-  os::SetThreadPriority(inst.exposure_done_thread, kTimeCritical);
+  os::SetThreadPriority(inst.exposure_done_thread, os::kPriorityTimeCritical);
 
-  if (SdkCheck(board, &inst, CiSignalCreate(board, 4, &inst.grab_signal)) != 0) return FG_ERR_BOARD;
+  if (SdkCheck(board, &inst, CiSignalCreate(board, BF_SIG_FRAME_DONE, &inst.grab_signal)) != 0) {
+    return FG_ERR_BOARD;
+  }
   os::Sleep(100);
   if (SdkCheck(board, &inst, CiSignalCreate(board, exposure_type, &inst.exposure_signal)) != 0) {
     return FG_ERR_BOARD;
@@ -239,7 +233,7 @@ Terr StartEventThread(TFgInstance *fginst, EventKind kind) {
     os::CloseEvent(started);
     return FG_ERR_PARAM_VALUE;
   }
-  os::SetThreadPriority(*parts.thread, kNormal);
+  os::SetThreadPriority(*parts.thread, os::kPriorityNormal);
   // The thread has copied its arguments once it has set the event.
   os::WaitEvent(started, os::kInfinite);
   os::CloseEvent(started);

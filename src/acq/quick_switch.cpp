@@ -23,13 +23,10 @@
 namespace grabline {
 namespace {
 
-constexpr uint32_t kQsSignalType = 4;  // the board's end-of-frame signal
 constexpr uint32_t kQsLutBank = 4;
 constexpr uint32_t kQsDestKind = 2;
 constexpr uint32_t kNextRegionOne = 6;   // next-region register: region 1 follows
 constexpr uint32_t kNextRegionZero = 7;  // ... region 0 follows
-constexpr uint32_t kSoftwareTrigger = 1;
-constexpr uint32_t kTriggerPulse = 17;
 constexpr uint64_t kMaxQTabBytes = 0xFFFFFFFFull;
 
 // Frees every region ring and the signal, each piece only when present; a
@@ -137,7 +134,7 @@ Terr Build(Tproc_handle proc_id, InstanceRecord &inst, uint32_t numBuffers, Setu
       HOST_ALLOC(proc_id, sizeof(CiSIGNAL), &qs.signal, "sizeof(CiSIGNAL)", "&inst.QSSignal");
   if (result != FG_OK) return result;
   std::memset(qs.signal, 0, sizeof(CiSIGNAL));
-  if (SdkCheck(board, &inst, CiSignalCreate(board, kQsSignalType, qs.signal)) != 0) {
+  if (SdkCheck(board, &inst, CiSignalCreate(board, BF_SIG_FRAME_DONE, qs.signal)) != 0) {
     PrintError("Initialization error: CiSignalCreate() failed");
     return FG_ERR_BOARD;
   }
@@ -253,7 +250,7 @@ Terr QSNextFrame(Tproc_handle, TFgInstance *fginst) {
     qs.first_frame = 0;
   }
   inst.board->qs_frame = BFRegPeek(board, kProfile.reg.qs_frame);
-  if (SdkCheck(board, &inst, CiConSwTrig(board, kSoftwareTrigger, kTriggerPulse)) != 0) {
+  if (SdkCheck(board, &inst, CiConSwTrig(board, BF_TRIG_INPUT, BF_TRIG_PULSE)) != 0) {
     PrintError("Quick Switch error: CiConSwTrig() failed");
     return FG_ERR_BOARD;
   }

@@ -18,9 +18,6 @@
 namespace grabline {
 namespace {
 
-constexpr uint32_t kSoftwareTrigger = 1;
-constexpr uint32_t kTriggerPulse = 17;
-
 struct Snap {
   TFgInstance *fginst;
   InstanceRecord &inst;
@@ -30,7 +27,7 @@ struct Snap {
 
 void SoftwareTriggerIfArmed(const Snap &s) {
   if (s.inst.oneshot_mode != 0 && s.inst.software_trigger_on != 0) {
-    CiConSwTrig(s.board, kSoftwareTrigger, kTriggerPulse);
+    CiConSwTrig(s.board, BF_TRIG_INPUT, BF_TRIG_PULSE);
   }
 }
 
@@ -138,7 +135,7 @@ Terr WaitNextBufferSnap(TFgInstance *fginst, uint32_t *index) {
   CiBrdAqTimeoutSet(board, inst.grab_timeout);
   uint32_t interlace = 0;
   CiBrdInquire(board, BF_INQ_INTERLACE, &interlace);
-  const Snap s{fginst, inst, board, interlace == 2 && BFIsRv(board) != 0};
+  const Snap s{fginst, inst, board, interlace == BF_INTERLACED && BFIsRv(board) != 0};
   Terr code = FG_OK;
 
   if ((inst.overflow_thread_running != 0 || inst.hw_exception_thread_running != 0) &&
@@ -313,7 +310,7 @@ Terr FGGrabStart(Tproc_handle proc_id, TFgInstance *fginst, double max_age) {
         os::Sleep(0);
       }
     }
-    CiConSwTrig(board, kSoftwareTrigger, kTriggerPulse);
+    CiConSwTrig(board, BF_TRIG_INPUT, BF_TRIG_PULSE);
   }
   inst.async_start_ms = os::NowMs();
   fginst->async_grab = 1;

@@ -12,6 +12,7 @@
 
 #include "acq/quick_switch_state.hpp"
 #include "bfsdk.h"
+#include "board/family_traits.hpp"
 #include "board/ring_state.hpp"
 #include "io/serial_state.hpp"
 #include "params/stitch_params.hpp"
@@ -125,6 +126,7 @@ struct InstanceRecord {
   std::atomic<uint32_t> overwrite_method{kOverwriteAbort};
   uint32_t frame_height = 0;
   uint32_t family_code = 0;  // CISYS_TYPE_* of the board's family, 0 when not found by name
+  const FamilyTraits *traits = &kOtherFamilyTraits;  // chosen at open from family_code
   int32_t dma_direction = 1;
   uint32_t roi_column = 0;
   uint32_t roi_row = 0;

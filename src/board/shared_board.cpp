@@ -3,20 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "board/trigger_modes.hpp"
 #include "plugin/error_report.hpp"
 #include "plugin/instance_table.hpp"
 #include "plugin/result_codes.hpp"
 
 namespace grabline {
-namespace {
-
-constexpr uint32_t kTriggerInput = 1;
-constexpr uint32_t kConnect = 19;
-constexpr uint32_t kDisconnect = 20;
-constexpr uint32_t kModeOneShot = 2;
-constexpr uint32_t kModeOneShotSelfTimed = 6;
-
-}  // namespace
 
 Terr SetInstParam(TFgInstance *fginst) {
   InstanceRecord *inst = CurrInst(fginst);
@@ -35,21 +27,22 @@ Terr SetInstParam(TFgInstance *fginst) {
     return FG_ERR_BOARD;
   }
   if (fginst->external_trigger == 0) {
-    if (SdkCheck(handle, inst, CiConExTrigConnect(handle, kTriggerInput, kDisconnect)) != 0) {
+    if (SdkCheck(handle, inst, CiConExTrigConnect(handle, BF_TRIG_INPUT, BF_TRIG_DISCONNECT)) !=
+        0) {
       return FG_ERR_BOARD;
     }
   } else {
-    if (SdkCheck(handle, inst, CiConExTrigConnect(handle, kTriggerInput, kConnect)) != 0) {
+    if (SdkCheck(handle, inst, CiConExTrigConnect(handle, BF_TRIG_INPUT, BF_TRIG_CONNECT)) != 0) {
       return FG_ERR_BOARD;
     }
     // One-shot camera files keep their own mode; all others are switched to
     // triggered acquisition.
-    if (mode != kModeOneShot && mode != kModeOneShotSelfTimed &&
-        SdkCheck(handle, inst, CiConVTrigModeSet(handle, 3, 11, 13, 13)) != 0) {
+    if (mode != BF_TRIGMODE_ONE_SHOT && mode != BF_TRIGMODE_ONE_SHOT_SELF_TIMED &&
+        SdkCheck(handle, inst, SetTriggeredMode(handle)) != 0) {
       return FG_ERR_BOARD;
     }
   }
-  if (mode == kModeOneShot) inst->oneshot_mode = 1;
+  if (mode == BF_TRIGMODE_ONE_SHOT) inst->oneshot_mode = 1;
   return FG_OK;
 }
 

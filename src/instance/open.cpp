@@ -10,6 +10,7 @@
 #include "board/family.hpp"
 #include "board/process_objects.hpp"
 #include "board/ring_memory.hpp"
+#include "board/trigger_modes.hpp"
 #include "instance/open_release.hpp"
 #include "plugin/error_report.hpp"
 #include "plugin/host_call.hpp"
@@ -237,6 +238,7 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
   CiENTRY entry{};
   Terr result = FindBoard(inst, fginst->device, counts, &entry);
   if (result != FG_OK) return result;
+  inst.traits = &TraitsOf(inst.family_code);
 
   // 5-7. Generic settings.
   if (fginst->port < 0) return FG_ERR_PORT;
@@ -390,12 +392,12 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
     return release(FG_ERR_BOARD);
   }
   if (fginst->external_trigger != 0) {
-    if (SdkCheck(handle, &inst, CiConExTrigConnect(handle, 1, 19)) != 0)
+    if (SdkCheck(handle, &inst, CiConExTrigConnect(handle, BF_TRIG_INPUT, BF_TRIG_CONNECT)) != 0) {
       return release(FG_ERR_BOARD);
-    const bool any_camera =
-        !IsGn2(inst) && (BFRegPeek(handle, kProfile.reg.trig_capability) & (1u << 30)) != 0;
-    const bool triggered_file =
-        trig_mode == 2 || trig_mode == 6 || trig_mode == 7 || trig_mode == 8;
+    }
+    const bool any_camera = !IsGn2(inst) && (BFRegPeek(handle, kProfile.reg.trig_capability) &
+                                             bfsdk::kTrigAnyCameraBit) != 0;
+    const bool triggered_file = TriggeredFile(trig_mode);
     if (!triggered_file && !any_camera) {
       if (IsR64(inst)) {
         PrintError(
@@ -403,15 +405,16 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
             "camera files such as one-shot.\n");
         return release(FG_ERR_BOARD);
       }
-      if (SdkCheck(handle, &inst, CiConVTrigModeSet(handle, 3, 11, 13, 13)) != 0) {
+      if (SdkCheck(handle, &inst, SetTriggeredMode(handle)) != 0) {
         return release(FG_ERR_BOARD);
       }
     }
-  } else if (SdkCheck(handle, &inst, CiConExTrigConnect(handle, 1, 20)) != 0) {
+  } else if (SdkCheck(handle, &inst,
+                      CiConExTrigConnect(handle, BF_TRIG_INPUT, BF_TRIG_DISCONNECT)) != 0) {
     return release(FG_ERR_BOARD);
   }
-  if (trig_mode == 2) inst.oneshot_mode = 1;
-  if ((trig_mode == 7 || trig_mode == 8) && IsRaven(inst)) {
+  if (trig_mode == BF_TRIGMODE_ONE_SHOT) inst.oneshot_mode = 1;
+  if (StartStopFile(trig_mode) && IsRaven(inst)) {
     PrintError("Board error: The board doesn't support start/stop triggering.\n");
     return release(FG_ERR_BOARD);
   }
@@ -448,10 +451,7 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
   // 21. Output levels.
   uint32_t outputs = 0;
   CiRegGPOutGet(handle, &outputs);
-  const uint32_t lines = IsRoadRunner(inst) && BFIsCL(handle) == 0 ? 3
-                         : (IsRoadRunner(inst) || IsRaven(inst))   ? 6
-                                                                   : 7;
-  inst.gp_out_state = outputs & ((1u << lines) - 1);
+  inst.gp_out_state = outputs & ((1u << OutputLines(inst, handle)) - 1);
 
   // 22. The instance mutex; the instance now counts as open. A mutex whose
   // destroy the host refused at the last close is tried once more, then let go

@@ -16,13 +16,6 @@ constexpr uint32_t kMaxCameraControl = 7;
 
 Bd BoardOf(const ParamCall &call) { return call.inst->board->handle; }
 
-// Output lines of the instance's board: 3 on a RoadRunner without Camera
-// Link, 6 on other RoadRunners and on Ravens, 7 on the other families.
-int32_t OutputLines(const InstanceRecord &inst, Bd board) {
-  if (IsRoadRunner(inst)) return BFIsCL(board) != 0 ? 6 : 3;
-  return IsRaven(inst) ? 6 : 7;
-}
-
 // The register that reads input line n, if the board has that line.
 std::optional<uint32_t> InputRegister(const InstanceRecord &inst, Bd board, int64_t n) {
   const bfsdk::RegisterIds &reg = kProfile.reg;

@@ -25,7 +25,6 @@ constexpr int32_t kColourEntries = 256;
 constexpr int32_t kByteBlock = 256;
 constexpr int32_t kWordBlock = 4096;
 
-constexpr uint32_t kSwitchSelect = 1u << 26;
 constexpr uint32_t kSwitchHigh = 0x800000;
 constexpr uint32_t kSwitchLow = 0x8000;
 
@@ -216,8 +215,9 @@ Terr SetLut(SetCall &call) {
   if (value.type != TPAR_STRING || value.par.s == nullptr) return FG_ERR_PARAM_TYPE;
   if (IsGn2(inst)) return FG_OK;  // the Gn2 LUT is not switched here
   Bd board = inst.board->handle;
-  const uint32_t bit =
-      (BFRegPeek(board, kProfile.reg.lut_switch) & kSwitchSelect) != 0 ? kSwitchHigh : kSwitchLow;
+  const uint32_t bit = (BFRegPeek(board, kProfile.reg.lut_switch) & bfsdk::kLutSwitchBit) != 0
+                           ? kSwitchHigh
+                           : kSwitchLow;
   bool enable = false;
   if (EqualsIgnoreCase(value.par.s, "enable")) {
     enable = true;

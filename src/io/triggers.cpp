@@ -2,27 +2,20 @@
 // over of the GN2 trigger register in the xl build), a trigger on demand,
 // the external trigger input, and the encoder.
 #include "board/family.hpp"
+#include "board/trigger_modes.hpp"
 #include "params/handlers.hpp"
 #include "plugin/error_report.hpp"
 
 namespace grabline {
 namespace {
 
-constexpr uint32_t kTriggerInput = 1;
-constexpr uint32_t kConnect = 19;
-constexpr uint32_t kDisconnect = 20;
-constexpr uint32_t kTriggerPulse = 17;
 // Trigger register value that hands a GN2 board's trigger to software.
 constexpr uint32_t kGn2SoftwareTrigger = 8;
-constexpr uint32_t kAnyCameraBit = 1u << 30;
 constexpr int64_t kMaxDivider = 1023;
 
 Bd BoardOf(const ParamCall &call) { return call.inst->board->handle; }
 
 bool IsGn2Board(Bd board) { return kProfile.has_gn2 && BFIsGn2(board) != 0; }
-
-// Trigger modes of camera files made for triggering: one-shot (2), 6, 7, 8.
-bool TriggeredFile(uint32_t mode) { return mode == 2 || mode == 6 || mode == 7 || mode == 8; }
 
 // On a GN2 board without a one-shot camera file software triggering takes
 // the trigger register over; its value is kept for the hand-back.
@@ -66,7 +59,7 @@ Terr SetSoftwareTrigger(SetCall &call) {
     }
     // Software and external triggering exclude each other; a trigger input
     // left connected would start frames of its own.
-    if (CiConExTrigConnect(board, kTriggerInput, kDisconnect) != 0) {
+    if (CiConExTrigConnect(board, BF_TRIG_INPUT, BF_TRIG_DISCONNECT) != 0) {
       PrintError("Error disabling external trigger.\n");
       return FG_ERR_BOARD;
     }
@@ -90,7 +83,7 @@ Terr GetSoftwareTrigger(GetCall &call) {
 Terr SetForceTrigger(SetCall &call) {
   Bd board = BoardOf(call);
   if (!IsGn2Board(board)) {
-    return CiConSwTrig(board, kTriggerInput, kTriggerPulse) == 0 ? FG_OK : FG_ERR_OPERATION_FAILED;
+    return CiConSwTrig(board, BF_TRIG_INPUT, BF_TRIG_PULSE) == 0 ? FG_OK : FG_ERR_OPERATION_FAILED;
   }
   // A pulse on the GN2 trigger register; its value is put back afterwards
   // whatever happened, a software-trigger take-over included.
@@ -110,7 +103,7 @@ Terr SetExternalTrigger(SetCall &call) {
   const Terr read = ReadFlag(call.first(), "enable", "disable", &enable);
   if (read != FG_OK) return read;
   if (!enable) {
-    if (CiConExTrigConnect(board, kTriggerInput, kDisconnect) != 0) {
+    if (CiConExTrigConnect(board, BF_TRIG_INPUT, BF_TRIG_DISCONNECT) != 0) {
       PrintError("Error disabling external trigger.\n");
       return FG_ERR_BOARD;
     }
@@ -119,15 +112,15 @@ Terr SetExternalTrigger(SetCall &call) {
   }
   uint32_t mode = 0, trig_a = 0, trig_b = 0, trig_c = 0;
   CiConVTrigModeGet(board, &mode, &trig_a, &trig_b, &trig_c);
-  const bool any_camera =
-      !IsGn2(inst) && (BFRegPeek(board, kProfile.reg.trig_capability) & kAnyCameraBit) != 0;
+  const bool any_camera = !IsGn2(inst) && (BFRegPeek(board, kProfile.reg.trig_capability) &
+                                           bfsdk::kTrigAnyCameraBit) != 0;
   if (!TriggeredFile(mode) && !any_camera) {
     PrintError(
         "The board only supports external triggering with external trigger camera files such as "
         "one-shot.\n");
     return FG_ERR_BOARD;
   }
-  if (CiConExTrigConnect(board, kTriggerInput, kConnect) != 0) {
+  if (CiConExTrigConnect(board, BF_TRIG_INPUT, BF_TRIG_CONNECT) != 0) {
     PrintError("Error enabling external trigger.\n");
     return FG_ERR_BOARD;
   }

@@ -1,5 +1,6 @@
 // The camera port and the acquisition region: both change what the board
 // delivers under a running instance.
+#include "acq/acquisition_setup.hpp"
 #include "acq/continuous.hpp"
 #include "acq/event_threads.hpp"
 #include "acq/restart.hpp"
@@ -41,8 +42,7 @@ Terr SetPort(SetCall &call) {
   inst.next_buffer_acquired = 0;
   if (SdkCheck(board, &inst, CiBrdCamGetCur(board, &inst.camera)) != 0) return FG_ERR_PARAM_VALUE;
   call.fginst->port = static_cast<int32_t>(port);
-  if (select_register &&
-      SdkCheck(board, &inst, CiConAqMode(board, inst.alternate_depth != 0 ? 4 : 3)) != 0) {
+  if (select_register && SdkCheck(board, &inst, CiConAqMode(board, PixelFormat(inst))) != 0) {
     return FG_ERR_BOARD;
   }
   return FG_OK;

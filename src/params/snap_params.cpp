@@ -45,11 +45,10 @@ Terr SetWaitFrameExposure(SetCall &call) {
   if (value.type != TPAR_STRING || value.par.s == nullptr) return FG_ERR_PARAM_TYPE;
   if (!IsR64(*call.inst)) return FG_OK;
   Bd board = call.inst->board->handle;
-  constexpr uint32_t kBit31 = 0x80000000u;
   if (EqualsIgnoreCase(value.par.s, "enable")) {
-    BFRegRMW(board, kProfile.reg.wait_exposure, kBit31, kBit31);
+    BFRegRMW(board, kProfile.reg.wait_exposure, bfsdk::kWaitExposureBit, bfsdk::kWaitExposureBit);
   } else if (EqualsIgnoreCase(value.par.s, "disable")) {
-    BFRegRMW(board, kProfile.reg.wait_exposure, 0, kBit31);
+    BFRegRMW(board, kProfile.reg.wait_exposure, 0, bfsdk::kWaitExposureBit);
   }
   return FG_OK;
 }
@@ -58,7 +57,8 @@ Terr GetWaitFrameExposure(GetCall &call) {
   InstanceRecord &inst = *call.inst;
   Bd board = inst.board->handle;
   int64_t answer = 0;
-  if (IsR64(inst) && (BFRegPeek(board, kProfile.reg.wait_exposure) & 0x80000000u) != 0) {
+  if (IsR64(inst) &&
+      (BFRegPeek(board, kProfile.reg.wait_exposure) & bfsdk::kWaitExposureBit) != 0) {
     const uint32_t result =
         CiSignalWait(board, &inst.exposure_signal, inst.wait_frame_exposure_timeout, nullptr);
     answer = result == 0 ? 2 : result == BF_WAIT_TIMEOUT ? 1 : 0;

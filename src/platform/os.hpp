@@ -23,7 +23,10 @@ struct Thread;
 using ThreadEntry = uint32_t (*)(void *arg);
 // Starts `entry(arg)` on a new thread; null when the thread cannot be made.
 Thread *CreateThread(ThreadEntry entry, void *arg);
-// Priority on the scale -15 (idle) .. 15 (time critical), kept with the
+inline constexpr int kPriorityIdle = -15;
+inline constexpr int kPriorityNormal = 0;
+inline constexpr int kPriorityTimeCritical = 15;
+// Priority on the scale kPriorityIdle .. kPriorityTimeCritical, kept with the
 // thread; false for a value off the scale. Not handed to the scheduler, which
 // would need privileges to raise it.
 bool SetThreadPriority(Thread *thread, int priority);

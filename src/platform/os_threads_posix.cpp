@@ -31,20 +31,16 @@ struct Thread {
 
 namespace {
 
-constexpr int kLowestPriority = -15;
-constexpr int kHighestPriority = 15;
-
 std::atomic<uint32_t> running_threads{0};
 
 void Release(Thread *thread) {
   if (thread->references.fetch_sub(1, std::memory_order_acq_rel) == 1) delete thread;
 }
 
-constexpr int kTimeCritical = 15;
 constexpr uint64_t kPromptSliceNs = 100'000;
 constexpr uint64_t kResetOnFork = 1;
 
-bool TimeCritical(int priority) { return priority >= kTimeCritical; }
+bool TimeCritical(int priority) { return priority >= kPriorityTimeCritical; }
 
 // A time-critical thread asks for a short scheduler slice. That needs no
 // privilege and leaves its share of the processor as it is, but on a busy
@@ -124,7 +120,7 @@ Thread *CreateThread(ThreadEntry entry, void *arg) {
 // without them. Only "time critical" reaches the scheduler, as a short slice
 // (TellScheduler); the plug-in uses it for the threads that follow the board.
 bool SetThreadPriority(Thread *thread, int priority) {
-  if (thread == nullptr || priority < kLowestPriority || priority > kHighestPriority) {
+  if (thread == nullptr || priority < kPriorityIdle || priority > kPriorityTimeCritical) {
     return false;
   }
   std::lock_guard lock(thread->scheduling);

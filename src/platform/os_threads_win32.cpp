@@ -22,9 +22,6 @@ struct Thread {
 
 namespace {
 
-constexpr int kLowestPriority = -15;
-constexpr int kHighestPriority = 15;
-
 std::atomic<uint32_t> running_threads{0};
 
 void Release(Thread *thread) {
@@ -38,8 +35,8 @@ void Release(Thread *thread) {
 // idle, -2 .. 2, time critical. Others on the scale are kept with the thread
 // and reach the system as the nearest of these.
 int SystemPriority(int priority) {
-  if (priority <= kLowestPriority) return THREAD_PRIORITY_IDLE;
-  if (priority >= kHighestPriority) return THREAD_PRIORITY_TIME_CRITICAL;
+  if (priority <= kPriorityIdle) return THREAD_PRIORITY_IDLE;
+  if (priority >= kPriorityTimeCritical) return THREAD_PRIORITY_TIME_CRITICAL;
   if (priority < THREAD_PRIORITY_LOWEST) return THREAD_PRIORITY_LOWEST;
   if (priority > THREAD_PRIORITY_HIGHEST) return THREAD_PRIORITY_HIGHEST;
   return priority;
@@ -76,7 +73,7 @@ Thread *CreateThread(ThreadEntry entry, void *arg) {
 }
 
 bool SetThreadPriority(Thread *thread, int priority) {
-  if (thread == nullptr || priority < kLowestPriority || priority > kHighestPriority) {
+  if (thread == nullptr || priority < kPriorityIdle || priority > kPriorityTimeCritical) {
     return false;
   }
   thread->priority.store(priority, std::memory_order_relaxed);

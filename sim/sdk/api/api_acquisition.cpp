@@ -42,7 +42,7 @@ extern "C" {
 
 BFRC CiConAqMode(Bd board, uint32_t format) {
   return Gate<BFRC>("CiConAqMode", {format}, OnBoard(board), [&]() -> BFRC {
-    if (format != bfsim::model::kFormatCamera && format != bfsim::model::kFormatSecond) {
+    if (format != BF_FORMAT_CAMERA && format != BF_FORMAT_SECOND_DEPTH) {
       return BF_ERR_BAD_ARG;
     }
     return ToCode(Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) { b.acq.format = format; }));

@@ -76,7 +76,7 @@ BFRC CiRelQTabCreate(Bd board, CiCam camera, void *destination, uint32_t size, i
         if (destination == nullptr || qtab == nullptr || size == 0 || pitch == 0 || pitch > size) {
           return BF_ERR_BAD_ARG;
         }
-        if (format != bfsim::model::kFormatCamera && format != bfsim::model::kFormatSecond) {
+        if (format != BF_FORMAT_CAMERA && format != BF_FORMAT_SECOND_DEPTH) {
           return BF_ERR_BAD_ARG;
         }
         bfsim::model::QTab layout;

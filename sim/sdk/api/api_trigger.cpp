@@ -5,17 +5,13 @@
 
 namespace {
 
-constexpr uint32_t kMaxTriggerMode = 8;
-constexpr uint32_t kTriggerInput = 1;
-constexpr uint32_t kConnect = 19;
-constexpr uint32_t kDisconnect = 20;
-constexpr uint32_t kTriggerPulse = 17;
+constexpr uint32_t kMaxTriggerMode = BF_TRIGMODE_START_STOP_2;
 
 // What the trigger input reads while asserted; the numbers differ between
 // SDK versions and with the board's third trigger value.
 uint32_t AssertedState(uint32_t trig_c) {
   const bool xl = bfsim::Version() == bfsdk::SdkVersion::kXl;
-  if (trig_c == 13) return xl ? 12 : 22;
+  if (trig_c == BF_TRIGGERED_C) return xl ? 12 : 22;
   return xl ? 11 : 21;
 }
 
@@ -60,11 +56,12 @@ BFRC CiConVTrigModeSet(Bd board, uint32_t mode, uint32_t trig_a, uint32_t trig_b
 
 BFRC CiConExTrigConnect(Bd board, uint32_t trigger, uint32_t how) {
   return Gate<BFRC>("CiConExTrigConnect", {trigger, how}, OnBoard(board), [&]() -> BFRC {
-    if (trigger != kTriggerInput || (how != kConnect && how != kDisconnect)) {
+    if (trigger != BF_TRIG_INPUT || (how != BF_TRIG_CONNECT && how != BF_TRIG_DISCONNECT)) {
       return BF_ERR_BAD_ARG;
     }
-    return ToCode(Sys().WithBoard(
-        IdOf(board), [&](Board &b, uint32_t) { b.trigger.external_connected = how == kConnect; }));
+    return ToCode(Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) {
+      b.trigger.external_connected = how == BF_TRIG_CONNECT;
+    }));
   });
 }
 
@@ -72,14 +69,14 @@ BFRC CiConExTrigConnect(Bd board, uint32_t trigger, uint32_t how) {
 // lost, as on the hardware.
 BFRC CiConSwTrig(Bd board, uint32_t trigger, uint32_t how) {
   return Gate<BFRC>("CiConSwTrig", {trigger, how}, OnBoard(board), [&]() -> BFRC {
-    if (trigger != kTriggerInput || how != kTriggerPulse) return BF_ERR_BAD_ARG;
+    if (trigger != BF_TRIG_INPUT || how != BF_TRIG_PULSE) return BF_ERR_BAD_ARG;
     return ToCode(Sys().SoftwareTrigger(IdOf(board)));
   });
 }
 
 BFRC CiConHwTrigStat(Bd board, uint32_t trigger, uint32_t *state) {
   return Gate<BFRC>("CiConHwTrigStat", {trigger}, OnBoard(board), [&]() -> BFRC {
-    if (trigger != kTriggerInput || state == nullptr) return BF_ERR_BAD_ARG;
+    if (trigger != BF_TRIG_INPUT || state == nullptr) return BF_ERR_BAD_ARG;
     return ToCode(Sys().WithBoard(IdOf(board), [&](Board &b, uint32_t) {
       *state = b.trigger_input ? AssertedState(b.trigger.c) : 0;
     }));

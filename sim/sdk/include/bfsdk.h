@@ -71,7 +71,7 @@ typedef struct {
 #define BF_INQ_NUM_CAMERAS 5         /* camera ports of the board */
 #define BF_INQ_XSIZE 0x10001         /* frame width in pixels */
 #define BF_INQ_YSIZE 0x10002         /* frame height in lines */
-#define BF_INQ_INTERLACE 0x10003     /* 2: each frame arrives as two fields */
+#define BF_INQ_INTERLACE 0x10003     /* BF_INTERLACED: each frame arrives as two fields */
 #define BF_INQ_BITDEPTH 0x10004      /* camera depth in bits */
 #define BF_INQ_BYTES_PER_PIX 0x10005 /* bytes a pixel at the camera depth */
 #define BF_INQ_TIMEOUT 0x10006       /* acquisition time-out of the camera file, ms */
@@ -79,6 +79,8 @@ typedef struct {
 #define BF_INQ_BITDEPTH2 0x1000b     /* the board's second depth */
 #define BF_INQ_BYTES_PER_PIX2 0x1000c /* bytes a pixel at the second depth */
 #define BF_INQ_LINK_SPEED 0x1001f    /* Gn2: 1 when the link runs at full speed */
+
+#define BF_INTERLACED 2 /* BF_INQ_INTERLACE of a camera that delivers two fields a frame */
 
 /* ---- driver and system --------------------------------------------------------- */
 BFSDK_EXPORT BFRC BFDrvReady(uint32_t wait_seconds);
@@ -125,10 +127,13 @@ BFSDK_EXPORT BFRC BFCXPReadReg(Bd board, uint32_t link, uint32_t address, uint32
 BFSDK_EXPORT BFRC BFCXPWriteReg(Bd board, uint32_t link, uint32_t address, uint32_t value);
 
 /* ---- signals ----------------------------------------------------------------------------
- * Signal types: 1 hardware exception, 2 FIFO overflow, 4 frame done (end of
- * DMA), 5 end of exposure / end of a start-stop frame, 11 Gn2 end of exposure,
- * 15 R64 start-stop frame end. Waits return 0 (signalled), BF_WAIT_TIMEOUT or
- * BF_WAIT_CANCEL. */
+ * Waits return 0 (signalled), BF_WAIT_TIMEOUT or BF_WAIT_CANCEL. */
+#define BF_SIG_HW_EXCEPTION 1
+#define BF_SIG_OVERFLOW 2      /* FIFO overflow */
+#define BF_SIG_FRAME_DONE 4    /* end of DMA */
+#define BF_SIG_EXPOSURE 5      /* end of exposure, end of a start-stop frame */
+#define BF_SIG_GN2_EXPOSURE 11 /* Gn2 end of exposure */
+#define BF_SIG_START_STOP 15   /* R64 end of a start-stop frame */
 BFSDK_EXPORT BFRC CiSignalCreate(Bd board, uint32_t type, CiSIGNAL *signal);
 BFSDK_EXPORT BFRC CiSignalWait(Bd board, CiSIGNAL *signal, uint32_t timeout_ms,
                                uint32_t *num_pending);
@@ -139,10 +144,25 @@ BFSDK_EXPORT BFRC CiSignalQueueClear(Bd board, CiSIGNAL *signal);
 BFSDK_EXPORT BFRC CiSignalFree(Bd board, CiSIGNAL *signal);
 
 /* ---- triggers ---------------------------------------------------------------------------
- * Trigger modes of a camera file: 0 free running, 2 one-shot, 3 triggered
- * continuous, 6 one-shot self-timed, 7 and 8 start/stop (variable frame
- * length). CiConExTrigConnect(board, 1, 19) connects the external trigger
- * input, (1, 20) disconnects it. */
+ * Trigger modes of a camera file, as CiConVTrigModeGet reports them. */
+#define BF_TRIGMODE_FREE_RUN 0
+#define BF_TRIGMODE_ONE_SHOT 2
+#define BF_TRIGMODE_TRIGGERED 3 /* triggered continuous */
+#define BF_TRIGMODE_ONE_SHOT_SELF_TIMED 6
+#define BF_TRIGMODE_START_STOP 7   /* start/stop: variable frame length */
+#define BF_TRIGMODE_START_STOP_2 8 /* start/stop as well */
+/* The three further values that go with BF_TRIGMODE_TRIGGERED when a camera
+ * file of another mode is made to wait for the external trigger. */
+#define BF_TRIGGERED_A 11
+#define BF_TRIGGERED_B 13
+#define BF_TRIGGERED_C 13
+/* The trigger the connect, software-trigger and status calls name, and what
+ * to do with it: CiConExTrigConnect connects or disconnects the external
+ * input, CiConSwTrig sends one pulse. */
+#define BF_TRIG_INPUT 1
+#define BF_TRIG_PULSE 17
+#define BF_TRIG_CONNECT 19
+#define BF_TRIG_DISCONNECT 20
 BFSDK_EXPORT BFRC CiConVTrigModeGet(Bd board, uint32_t *mode, uint32_t *trig_a, uint32_t *trig_b,
                                     uint32_t *trig_c);
 BFSDK_EXPORT BFRC CiConVTrigModeSet(Bd board, uint32_t mode, uint32_t trig_a, uint32_t trig_b,
@@ -175,6 +195,10 @@ typedef struct {
 typedef RQTabHeadRec *RQTabHeadPtr;
 
 #define BF_QTAB_HOST 1 /* QTabs kept in host memory: the only mode the plug-in uses */
+/* Pixel formats of a QTab and of CiConAqMode: pixels at the camera's depth or
+ * at the board's second depth (BF_INQ_BITDEPTH2). */
+#define BF_FORMAT_CAMERA 3
+#define BF_FORMAT_SECOND_DEPTH 4
 
 BFSDK_EXPORT BFRC BFQTabModeRequest(Bd board, uint32_t requested, uint32_t *granted);
 BFSDK_EXPORT BFRC CiRelQTabCreate(Bd board, CiCam camera, void *destination, uint32_t size,
@@ -235,7 +259,7 @@ BFSDK_EXPORT BFRC CiChainSIPEnable(Bd board, RQTabHeadPtr *chain);
 BFSDK_EXPORT BFRC CiChainSIPDisable(Bd board, RQTabHeadPtr *chain);
 BFSDK_EXPORT BFRC CiConInt(Bd board, uint32_t interrupt, uint32_t enable);
 BFSDK_EXPORT BFRC CiConIntModeSet(Bd board, uint32_t mode);
-/* Software trigger (1, 17) and the state of a trigger input. */
+/* Software trigger (BF_TRIG_INPUT, BF_TRIG_PULSE) and the state of a trigger input. */
 BFSDK_EXPORT BFRC CiConSwTrig(Bd board, uint32_t trigger, uint32_t how);
 BFSDK_EXPORT BFRC CiConHwTrigStat(Bd board, uint32_t trigger, uint32_t *state);
 BFSDK_EXPORT BFRC CiConCTabReset(Bd board);

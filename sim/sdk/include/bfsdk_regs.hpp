@@ -12,14 +12,19 @@ namespace bfsdk {
 
 inline constexpr uint32_t kNoRegister = 0xFFFFFFFFu;
 
+// Bits of the registers below that the plug-in reads or sets.
+inline constexpr uint32_t kTrigAnyCameraBit = 1u << 30;  // in trig_capability
+inline constexpr uint32_t kWaitExposureBit = 1u << 31;   // in wait_exposure
+inline constexpr uint32_t kLutSwitchBit = 1u << 26;      // in lut_switch
+
 enum class SdkVersion : uint8_t { kStandard, kXl, kPar };
 
 struct RegisterIds {
   uint32_t count;  // identifiers 0 .. count-1 are searched by name
 
-  uint32_t trig_capability;  // bit 30: external trigger with any camera file
-  uint32_t wait_exposure;    // bit 31: R64 waits for the end of exposure
-  uint32_t lut_switch;       // bit 26 selects which bit switches the LUT
+  uint32_t trig_capability;  // kTrigAnyCameraBit: external trigger with any camera file
+  uint32_t wait_exposure;    // kWaitExposureBit: R64 waits for the end of exposure
+  uint32_t lut_switch;       // kLutSwitchBit selects which bit switches the LUT
   uint32_t host_qtab_fix;    // written with 1 when the board model is 4097
   uint32_t acq_busy;         // non-zero while a snap is being acquired
   uint32_t acq_status_a;     // RoadRunner / R64 acquisition status

@@ -55,7 +55,8 @@ uint32_t QuickSwitchPositionA(const Region &window) { return window.column << 16
 uint32_t QuickSwitchPositionB(const Region &window) { return window.row << 16 | window.height; }
 
 bool StartStopMode(const Board &board) {
-  return board.trigger.mode == 7 || board.trigger.mode == 8;
+  return board.trigger.mode == BF_TRIGMODE_START_STOP ||
+         board.trigger.mode == BF_TRIGMODE_START_STOP_2;
 }
 
 uint32_t NextFrameLines(const Board &board) {

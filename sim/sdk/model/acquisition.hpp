@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "bfsdk.h"
 #include "model/control_table.hpp"
 #include "model/lut.hpp"
 #include "model/pattern.hpp"
@@ -28,8 +29,8 @@ struct Region {
 enum class Armed : uint8_t { kIdle, kSnap, kContinuous };
 
 // Pixel formats of a QTab and of CiConAqMode.
-inline constexpr uint32_t kFormatCamera = 3;  // the camera depth
-inline constexpr uint32_t kFormatSecond = 4;  // the board's second depth
+inline constexpr uint32_t kFormatCamera = BF_FORMAT_CAMERA;
+inline constexpr uint32_t kFormatSecond = BF_FORMAT_SECOND_DEPTH;
 
 // Quick Switch mode: frames come only when the plug-in names the next one.
 struct QuickSwitchState {

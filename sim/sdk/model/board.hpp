@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bfsdk.h"
 #include "model/acquisition.hpp"
 #include "model/camera.hpp"
 #include "model/cxp_registers.hpp"
@@ -16,10 +17,10 @@
 namespace bfsim::model {
 
 // Family codes, as the system search uses them.
-inline constexpr uint32_t kFamilyRoadRunner = 16;
-inline constexpr uint32_t kFamilyRaven = 32;
-inline constexpr uint32_t kFamilyR64 = 64;
-inline constexpr uint32_t kFamilyGn2 = 128;
+inline constexpr uint32_t kFamilyRoadRunner = CISYS_TYPE_RR;
+inline constexpr uint32_t kFamilyRaven = CISYS_TYPE_RV;
+inline constexpr uint32_t kFamilyR64 = CISYS_TYPE_R64;
+inline constexpr uint32_t kFamilyGn2 = CISYS_TYPE_GN2;
 inline constexpr uint32_t kAllFamilies = kFamilyRoadRunner | kFamilyRaven | kFamilyR64 | kFamilyGn2;
 
 inline constexpr uint32_t kMaxPorts = 8;

@@ -11,8 +11,6 @@ namespace bfsim::model {
 namespace {
 
 constexpr uint32_t kNonGn2 = kFamilyRoadRunner | kFamilyRaven | kFamilyR64;
-constexpr uint32_t kTrigAnyCameraBit = 1u << 30;
-constexpr uint32_t kLutSwitchBit = 1u << 26;
 
 struct Named {
   uint32_t bfsdk::RegisterIds::*field;
@@ -134,8 +132,8 @@ RegisterTable BuildRegisterTable(bfsdk::SdkVersion version) {
   DefineLines(table, ids);
   // The encoder divides by at most 1023.
   for (uint32_t id : {ids.enc_div_r64, ids.enc_div_kbn}) table.defs[id].width_mask = 0x3FF;
-  table.defs[ids.trig_capability].fixed_mask = kTrigAnyCameraBit;
-  table.defs[ids.lut_switch].fixed_mask = kLutSwitchBit;
+  table.defs[ids.trig_capability].fixed_mask = bfsdk::kTrigAnyCameraBit;
+  table.defs[ids.lut_switch].fixed_mask = bfsdk::kLutSwitchBit;
   // What the board drives from its acquisition and its camera.
   for (uint32_t id :
        {ids.acq_busy, ids.acq_status_a, ids.acq_status_b, ids.rv_status_a, ids.rv_status_b,
@@ -156,8 +154,10 @@ void ResetRegisters(Board &board) {
   const RegisterTable &table = Registers();
   board.registers.assign(table.defs.size(), 0);
   const bfsdk::RegisterIds &ids = bfsdk::RegistersOf(bfsim::Version());
-  if (board.config.trigger_any_camera) board.registers[ids.trig_capability] |= kTrigAnyCameraBit;
-  if (board.config.family == kFamilyR64) board.registers[ids.lut_switch] |= kLutSwitchBit;
+  if (board.config.trigger_any_camera) {
+    board.registers[ids.trig_capability] |= bfsdk::kTrigAnyCameraBit;
+  }
+  if (board.config.family == kFamilyR64) board.registers[ids.lut_switch] |= bfsdk::kLutSwitchBit;
 }
 
 uint32_t ReadRegister(const Board &board, uint32_t id) {

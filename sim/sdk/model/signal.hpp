@@ -8,6 +8,8 @@
 #include <mutex>
 #include <optional>
 
+#include "bfsdk.h"
+
 namespace bfsim::model {
 
 // Time stamps of raises are in fine ticks: microseconds of the monotonic clock.
@@ -15,12 +17,12 @@ inline constexpr uint64_t kFineTicksPerSecond = 1'000'000;
 uint64_t FineTick();
 
 // Signal types the board raises by itself.
-inline constexpr uint32_t kSignalHardwareException = 1;
-inline constexpr uint32_t kSignalOverflow = 2;
-inline constexpr uint32_t kSignalFrameDone = 4;  // end of DMA
-inline constexpr uint32_t kSignalExposure = 5;   // end of exposure, of a start/stop frame
-inline constexpr uint32_t kSignalGn2Exposure = 11;
-inline constexpr uint32_t kSignalStartStop = 15;  // R64: end of a start/stop frame
+inline constexpr uint32_t kSignalHardwareException = BF_SIG_HW_EXCEPTION;
+inline constexpr uint32_t kSignalOverflow = BF_SIG_OVERFLOW;
+inline constexpr uint32_t kSignalFrameDone = BF_SIG_FRAME_DONE;
+inline constexpr uint32_t kSignalExposure = BF_SIG_EXPOSURE;
+inline constexpr uint32_t kSignalGn2Exposure = BF_SIG_GN2_EXPOSURE;
+inline constexpr uint32_t kSignalStartStop = BF_SIG_START_STOP;
 
 class Signal {
  public:

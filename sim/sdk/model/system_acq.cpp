@@ -307,7 +307,7 @@ void System::RaiseFrameEvents(uint32_t position, const FrameSpec &frame, uint64_
   const Signal::Info info{frame.lines, stamp};
   const uint32_t family = board.config.family;
   RaiseLocked(position, family == kFamilyGn2 ? kSignalGn2Exposure : kSignalExposure, info);
-  const bool fields = family == kFamilyRaven && board.CurrentCamera().interlace == 2;
+  const bool fields = family == kFamilyRaven && board.CurrentCamera().interlace == BF_INTERLACED;
   for (int field = 0; field < (fields ? 2 : 1); ++field) {
     RaiseLocked(position, kSignalFrameDone, info);
   }
