@@ -12,6 +12,7 @@
 #include "board/ring_memory.hpp"
 #include "board/trigger_modes.hpp"
 #include "instance/open_release.hpp"
+#include "instance/open_request.hpp"
 #include "plugin/error_report.hpp"
 #include "plugin/host_call.hpp"
 #include "plugin/instance_table.hpp"
@@ -208,83 +209,22 @@ Terr FGOpen(Tproc_handle proc_id, TFgInstance *fginst) {
 
 namespace {
 
-Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
-  InstanceRecord *inst_ptr = CurrInst(fginst);
-  if (inst_ptr == nullptr) return FG_ERR_BOARD_OPEN;
-  InstanceRecord &inst = *inst_ptr;
-
-  // 1. Process-wide objects and the record's open values.
-  if (!CreateProcessObjects()) return FG_ERR_BOARD;
-  fginst->async_grab = 0;
-  SetOpenValues(inst);
-
-  // 2-4. Driver, boards, device name.
-  if (BFDrvReady(60) != 0) return FG_ERR_DRIVER_NOT_READY;
-  uint32_t counts[4] = {};
-  for (size_t f = 0; f < std::size(kFamilies); ++f) {
-    if ((kProfile.families & kFamilies[f].code) != 0) CiSysBrdEnum(kFamilies[f].code, &counts[f]);
-  }
-  fginst->device[sizeof fginst->device - 1] = '\0';
-  fginst->camera_type[sizeof fginst->camera_type - 1] = '\0';
-  fginst->color_space[sizeof fginst->color_space - 1] = '\0';
-  // Names that do not fit the records are refused, never cut: a cut name
-  // could match another instance's device or camera file.
-  if (strnlen(fginst->device, sizeof fginst->device) >= sizeof(BoardInfo::device)) {
-    return FG_ERR_UNSUPPORTED;
-  }
-  if (strnlen(fginst->camera_type, sizeof fginst->camera_type) >= sizeof inst.camera_file) {
-    return FG_ERR_BOARD_OPEN;
-  }
-  CiENTRY entry{};
-  Terr result = FindBoard(inst, fginst->device, counts, &entry);
-  if (result != FG_OK) return result;
-  inst.traits = &TraitsOf(inst.family_code);
-
-  // 5-7. Generic settings.
-  if (fginst->port < 0) return FG_ERR_PORT;
-  switch (fginst->bits_per_channel) {
-    case 8:
-    case 10:
-    case 12:
-    case 24:
-    case 32:
-    case -1:
-      break;
-    default:
-      return FG_ERR_BITS_PER_CHANNEL;
-  }
-  if (std::strcmp(fginst->color_space, "rgb") != 0 &&
-      std::strcmp(fginst->color_space, "gray") != 0) {
-    return FG_ERR_COLOR_SPACE;
-  }
-  if (fginst->generic != nullptr && fginst->num_generic > 0 &&
-      fginst->generic[0].type == TPAR_STRING && fginst->generic[0].par.s != nullptr) {
-    const std::string_view generic = fginst->generic[0].par.s;
-    const size_t at = generic.find("show_error_dlg");
-    if (at != std::string_view::npos) {
-      // "show_error_dlg:%u"; without a number after the colon the flag stays on.
-      uint32_t value = 1;
-      const std::string_view rest = generic.substr(at + std::strlen("show_error_dlg"));
-      if (rest.size() > 1 && rest[0] == ':') {
-        std::string_view digits = rest.substr(1);
-        digits = digits.substr(0, digits.find_first_not_of("0123456789"));
-        if (!ParseNumber(digits, &value)) value = 1;
-      }
-      inst.show_error_dlg = value != 0;
-    }
-  }
-
-  // 8. A device is open in at most one instance.
+// A device is open in at most one instance.
+Terr CheckDeviceFree(const InstanceRecord &inst, const TFgInstance &fginst) {
   for (uint32_t i = 0; i < kProfile.max_instances; ++i) {
     const InstanceRecord &other = g_instances[i];
     if (other.instance_index != inst.instance_index && other.board != nullptr &&
-        std::strncmp(other.board->device, fginst->device, sizeof other.board->device) == 0) {
+        std::strncmp(other.board->device, fginst.device, sizeof other.board->device) == 0) {
       return FG_ERR_DEVICE_BUSY;
     }
   }
+  return FG_OK;
+}
 
-  // 9. The board.
-  OpenRelease release{proc_id, fginst};
+// The board record: the one another instance already drives, or a new one
+// with the board opened on the camera file. Nothing to release on failure.
+Terr AcquireBoard(Tproc_handle proc_id, TFgInstance *fginst, InstanceRecord &inst,
+                  const CiENTRY &entry, OpenRelease &release) {
   // The same board found under another name (a family name and a switch
   // connector, say) is the board another instance already drives: share its
   // record, so the shared-board rules apply instead of two records fighting
@@ -292,7 +232,8 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
   if (inst.board == nullptr) inst.board = OpenBoardWithEntry(inst, entry);
   if (inst.board == nullptr) {
     BoardInfo *board = nullptr;
-    result = HOST_ALLOC(proc_id, sizeof(BoardInfo), &board, "sizeof(BoardInfo)", "&board");
+    const Terr result =
+        HOST_ALLOC(proc_id, sizeof(BoardInfo), &board, "sizeof(BoardInfo)", "&board");
     if (result != FG_OK) return result;
     std::memset(board, 0, sizeof *board);
     CopyTo(board->device, sizeof board->device, fginst->device);
@@ -316,84 +257,93 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
     inst.board = board;
     release.opened_here = true;
   }
-  Bd handle = inst.board->handle;
+  return FG_OK;
+}
 
-  // 10-11. Camera port and camera file.
-  if (fginst->port != 0) {
+// The camera port and the camera file the instance acquires from.
+Terr SelectCamera(const TFgInstance &fginst, InstanceRecord &inst, bool opened_here) {
+  Bd handle = inst.board->handle;
+  if (fginst.port != 0) {
     uint32_t cameras = 0;
     if (SdkCheck(handle, &inst, CiBrdInquire(handle, BF_INQ_NUM_CAMERAS, &cameras)) != 0 ||
-        static_cast<uint32_t>(fginst->port) > cameras ||
-        SdkCheck(handle, &inst, CiBrdCamSel(handle, static_cast<uint32_t>(fginst->port), 1)) != 0) {
-      return release(FG_ERR_CAMERA_SELECT);
+        static_cast<uint32_t>(fginst.port) > cameras ||
+        SdkCheck(handle, &inst, CiBrdCamSel(handle, static_cast<uint32_t>(fginst.port), 1)) != 0) {
+      return FG_ERR_CAMERA_SELECT;
     }
   }
   if (SdkCheck(handle, &inst, CiBrdCamGetCur(handle, &inst.camera)) != 0) {
-    return release(fginst->port != 0 ? FG_ERR_CAMERA_SELECT : FG_ERR_BOARD);
+    return fginst.port != 0 ? FG_ERR_CAMERA_SELECT : FG_ERR_BOARD;
   }
-  CopyTo(inst.camera_file, sizeof inst.camera_file, fginst->camera_type);
-  if (!release.opened_here &&
-      SdkCheck(handle, &inst, CiBrdCamSetCur(handle, inst.camera, 1)) != 0) {
-    return release(FG_ERR_BOARD);
+  CopyTo(inst.camera_file, sizeof inst.camera_file, fginst.camera_type);
+  if (!opened_here && SdkCheck(handle, &inst, CiBrdCamSetCur(handle, inst.camera, 1)) != 0) {
+    return FG_ERR_BOARD;
   }
-  CopyTo(inst.board->camera_file, sizeof inst.board->camera_file, fginst->camera_type);
+  CopyTo(inst.board->camera_file, sizeof inst.board->camera_file, fginst.camera_type);
+  return FG_OK;
+}
 
-  // 12. What the camera file delivers.
+// What the camera file delivers, and the image the open asked for: only the
+// full image at full resolution is accepted.
+Terr ReadCameraFormat(TFgInstance &fginst, InstanceRecord &inst) {
+  Bd handle = inst.board->handle;
   uint32_t timeout = 0, width = 0, height = 0, depth = 0, depth2 = 0;
   if (SdkCheck(handle, &inst, CiBrdInquire(handle, BF_INQ_TIMEOUT, &timeout)) != 0 ||
       SdkCheck(handle, &inst, CiBrdInquire(handle, BF_INQ_XSIZE, &width)) != 0 ||
       SdkCheck(handle, &inst, CiBrdInquire(handle, BF_INQ_YSIZE, &height)) != 0 ||
       SdkCheck(handle, &inst, CiBrdInquire(handle, BF_INQ_BITDEPTH, &depth)) != 0 ||
       SdkCheck(handle, &inst, CiBrdInquire(handle, BF_INQ_BITDEPTH2, &depth2)) != 0) {
-    return release(FG_ERR_BOARD);
+    return FG_ERR_BOARD;
   }
   inst.grab_timeout = timeout;
-  fginst->board_width = static_cast<int32_t>(width);
-  fginst->board_height = static_cast<int32_t>(height);
+  fginst.board_width = static_cast<int32_t>(width);
+  fginst.board_height = static_cast<int32_t>(height);
   inst.frame_height = height;
 
-  // 13-14. Depth and colour.
-  result = ResolveDepth(fginst, depth);
-  if (result != FG_OK) return release(result);
-  const int64_t delivered = int64_t{fginst->num_channels} * fginst->bits_per_channel;
+  const Terr resolved = ResolveDepth(&fginst, depth);
+  if (resolved != FG_OK) return resolved;
+  const int64_t delivered = int64_t{fginst.num_channels} * fginst.bits_per_channel;
   if (delivered != depth) {
-    if (delivered != depth2) return release(FG_ERR_BITS_PER_CHANNEL);
+    if (delivered != depth2) return FG_ERR_BITS_PER_CHANNEL;
     inst.alternate_depth = 1;
   }
 
-  // 15-16. Resolution and image part: only the full image is accepted.
-  const int32_t w = fginst->board_width, h = fginst->board_height;
-  const int32_t fx = ResolutionFactor(fginst->horizontal_resolution, w);
-  const int32_t fy = ResolutionFactor(fginst->vertical_resolution, h);
+  const int32_t w = fginst.board_width, h = fginst.board_height;
+  const int32_t fx = ResolutionFactor(fginst.horizontal_resolution, w);
+  const int32_t fy = ResolutionFactor(fginst.vertical_resolution, h);
   auto valid_factor = [](int32_t f) { return f == 1 || f == 2 || f == 4; };
-  if (!valid_factor(fx) || !valid_factor(fy)) return release(FG_ERR_RESOLUTION);
-  fginst->horizontal_resolution = w / fx;
-  fginst->vertical_resolution = h / fy;
-  fginst->resolution_mode = fx == 1 && fy == 1   ? 0
-                            : fx == 2 && fy == 2 ? 1
-                            : fx == 4 && fy == 4 ? 2
-                                                 : 3;
-  if (fginst->image_width == 0) {
-    fginst->image_width = fginst->horizontal_resolution - 2 * fginst->start_column;
+  if (!valid_factor(fx) || !valid_factor(fy)) return FG_ERR_RESOLUTION;
+  fginst.horizontal_resolution = w / fx;
+  fginst.vertical_resolution = h / fy;
+  fginst.resolution_mode = fx == 1 && fy == 1   ? 0
+                           : fx == 2 && fy == 2 ? 1
+                           : fx == 4 && fy == 4 ? 2
+                                                : 3;
+  if (fginst.image_width == 0) {
+    fginst.image_width = fginst.horizontal_resolution - 2 * fginst.start_column;
   }
-  if (fginst->image_height == 0) {
-    fginst->image_height = fginst->vertical_resolution - 2 * fginst->start_row;
+  if (fginst.image_height == 0) {
+    fginst.image_height = fginst.vertical_resolution - 2 * fginst.start_row;
   }
-  if (fginst->start_row != 0 || fginst->start_column != 0 ||
-      fginst->image_width != fginst->horizontal_resolution ||
-      fginst->image_height != fginst->vertical_resolution) {
-    return release(FG_ERR_IMAGE_PART);
+  if (fginst.start_row != 0 || fginst.start_column != 0 ||
+      fginst.image_width != fginst.horizontal_resolution ||
+      fginst.image_height != fginst.vertical_resolution) {
+    return FG_ERR_IMAGE_PART;
   }
-  if (fginst->resolution_mode != 0) return release(FG_ERR_RESOLUTION);
+  if (fginst.resolution_mode != 0) return FG_ERR_RESOLUTION;
+  return FG_OK;
+}
 
-  // 17. Trigger.
+// The trigger input and, for external triggering, the triggered mode.
+Terr ConfigureTrigger(const TFgInstance &fginst, InstanceRecord &inst) {
+  Bd handle = inst.board->handle;
   uint32_t trig_mode = 0, trig_a = 0, trig_b = 0, trig_c = 0;
   if (SdkCheck(handle, &inst, CiConVTrigModeGet(handle, &trig_mode, &trig_a, &trig_b, &trig_c)) !=
       0) {
-    return release(FG_ERR_BOARD);
+    return FG_ERR_BOARD;
   }
-  if (fginst->external_trigger != 0) {
+  if (fginst.external_trigger != 0) {
     if (SdkCheck(handle, &inst, CiConExTrigConnect(handle, BF_TRIG_INPUT, BF_TRIG_CONNECT)) != 0) {
-      return release(FG_ERR_BOARD);
+      return FG_ERR_BOARD;
     }
     const bool any_camera = !IsGn2(inst) && (BFRegPeek(handle, kProfile.reg.trig_capability) &
                                              bfsdk::kTrigAnyCameraBit) != 0;
@@ -403,57 +353,98 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
         PrintError(
             "Board error: The board only supports external triggering with external trigger "
             "camera files such as one-shot.\n");
-        return release(FG_ERR_BOARD);
+        return FG_ERR_BOARD;
       }
       if (SdkCheck(handle, &inst, SetTriggeredMode(handle)) != 0) {
-        return release(FG_ERR_BOARD);
+        return FG_ERR_BOARD;
       }
     }
   } else if (SdkCheck(handle, &inst,
                       CiConExTrigConnect(handle, BF_TRIG_INPUT, BF_TRIG_DISCONNECT)) != 0) {
-    return release(FG_ERR_BOARD);
+    return FG_ERR_BOARD;
   }
   if (trig_mode == BF_TRIGMODE_ONE_SHOT) inst.oneshot_mode = 1;
   if (StartStopFile(trig_mode) && IsRaven(inst)) {
     PrintError("Board error: The board doesn't support start/stop triggering.\n");
-    return release(FG_ERR_BOARD);
+    return FG_ERR_BOARD;
   }
+  return FG_OK;
+}
 
-  // 18. Buffer sizes, in 64 bits: a large frame must not wrap.
+// Buffer sizes (in 64 bits: a large frame must not wrap), the LUT, and the
+// first ring of two buffers.
+Terr BuildFirstRing(Tproc_handle proc_id, TFgInstance *fginst, InstanceRecord &inst) {
+  Bd handle = inst.board->handle;
   uint32_t bytes_per_pixel = 0;
   if (SdkCheck(handle, &inst,
                CiBrdInquire(
                    handle, inst.alternate_depth != 0 ? BF_INQ_BYTES_PER_PIX2 : BF_INQ_BYTES_PER_PIX,
                    &bytes_per_pixel)) != 0) {
-    return release(FG_ERR_BOARD);
+    return FG_ERR_BOARD;
   }
   inst.bytes_per_pixel = bytes_per_pixel;
   SizeRing(
       inst, *fginst,
       uint64_t(uint32_t(fginst->image_width)) * bytes_per_pixel * uint32_t(fginst->image_height));
 
-  // 19. LUT.
+  const int64_t delivered = int64_t{fginst->num_channels} * fginst->bits_per_channel;
   if (SdkCheck(handle, &inst,
                CiLutSetMask(handle, static_cast<uint32_t>(delivered), &inst.lut_type)) != 0) {
-    return release(FG_ERR_BOARD);
+    return FG_ERR_BOARD;
   }
 
-  // 20. The first ring.
   inst.ring.own = 0;
   inst.ring.count = 0;
-  result = ChangeNumBuffers(proc_id, fginst, 2, 0);
-  if (result != FG_OK) return release(result);
+  const Terr built = ChangeNumBuffers(proc_id, fginst, 2, 0);
+  if (built != FG_OK) return built;
   if (inst.ring.own == 0) JoinBoardRing(inst);
   inst.next_buffer_returned = 0;
   inst.next_buffer_returned_abs = 0;
   inst.next_buffer_acquired = 0;
+  return FG_OK;
+}
 
-  // 21. Output levels.
+Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
+  InstanceRecord *inst_ptr = CurrInst(fginst);
+  if (inst_ptr == nullptr) return FG_ERR_BOARD_OPEN;
+  InstanceRecord &inst = *inst_ptr;
+
+  if (!CreateProcessObjects()) return FG_ERR_BOARD;
+  fginst->async_grab = 0;
+  SetOpenValues(inst);
+
+  if (BFDrvReady(60) != 0) return FG_ERR_DRIVER_NOT_READY;
+  uint32_t counts[4] = {};
+  for (size_t f = 0; f < std::size(kFamilies); ++f) {
+    if ((kProfile.families & kFamilies[f].code) != 0) CiSysBrdEnum(kFamilies[f].code, &counts[f]);
+  }
+  const OpenRequest request =
+      ParseOpenRequest(*fginst, {sizeof(BoardInfo::device), sizeof inst.camera_file});
+  if (request.names != FG_OK) return request.names;
+  CiENTRY entry{};
+  Terr result = FindBoard(inst, fginst->device, counts, &entry);
+  if (result != FG_OK) return result;
+  inst.traits = &TraitsOf(inst.family_code);
+  if (request.settings != FG_OK) return request.settings;
+  if (request.show_error_dlg >= 0) inst.show_error_dlg = request.show_error_dlg != 0;
+  if ((result = CheckDeviceFree(inst, *fginst)) != FG_OK) return result;
+
+  OpenRelease release{proc_id, fginst};
+  if ((result = AcquireBoard(proc_id, fginst, inst, entry, release)) != FG_OK) return result;
+  if ((result = SelectCamera(*fginst, inst, release.opened_here)) != FG_OK ||
+      (result = ReadCameraFormat(*fginst, inst)) != FG_OK ||
+      (result = ConfigureTrigger(*fginst, inst)) != FG_OK ||
+      (result = BuildFirstRing(proc_id, fginst, inst)) != FG_OK) {
+    return release(result);
+  }
+  Bd handle = inst.board->handle;
+
+  // Output levels.
   uint32_t outputs = 0;
   CiRegGPOutGet(handle, &outputs);
   inst.gp_out_state = outputs & ((1u << OutputLines(inst, handle)) - 1);
 
-  // 22. The instance mutex; the instance now counts as open. A mutex whose
+  // The instance mutex; the instance now counts as open. A mutex whose
   // destroy the host refused at the last close is tried once more, then let go
   // either way: forgetting it unasked would leak it at every such close.
   if (inst.cancel_mutex != nullptr) {
@@ -467,7 +458,7 @@ Terr OpenInstance(Tproc_handle proc_id, TFgInstance *fginst) {
   ++inst.board->users;
   release.counted = true;
 
-  // 23. Signals and event threads.
+  // Signals and event threads.
   result = StartEventThreads(fginst);
   if (result != FG_OK) return release(result);
   return FG_OK;
