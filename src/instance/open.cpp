@@ -224,7 +224,7 @@ Terr CheckDeviceFree(const InstanceRecord &inst, const TFgInstance &fginst) {
 // The board record: the one another instance already drives, or a new one
 // with the board opened on the camera file. Nothing to release on failure.
 Terr AcquireBoard(Tproc_handle proc_id, TFgInstance *fginst, InstanceRecord &inst,
-                  const CiENTRY &entry, OpenRelease &release) {
+                  CiENTRY &entry, OpenRelease &release) {
   // The same board found under another name (a family name and a switch
   // connector, say) is the board another instance already drives: share its
   // record, so the shared-board rules apply instead of two records fighting

@@ -91,6 +91,7 @@ TEST(OpenRequest, TextFieldsFilledToTheEndAreTerminated) {
   std::memset(fginst.device, 'd', sizeof fginst.device);
   std::memset(fginst.camera_type, 'c', sizeof fginst.camera_type);
   std::memset(fginst.color_space, 'g', sizeof fginst.color_space);
+  fginst.bits_per_channel = -1;
   const OpenRequest parsed = ParseOpenRequest(fginst, {1024, 1024});
   EXPECT_EQ(std::strlen(fginst.device), sizeof fginst.device - 1);
   EXPECT_EQ(std::strlen(fginst.camera_type), sizeof fginst.camera_type - 1);
