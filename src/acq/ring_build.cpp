@@ -14,18 +14,21 @@
 namespace grabline {
 namespace {
 
-// Points buffer i of the ring at the board: its QTab, and where the worker
-// stamps its frames.
-Terr SetUpBuffer(InstanceRecord &inst, uint32_t i) {
-  Bd board = inst.board->handle;
+// What every buffer of the ring shares, asked of the board once per ring.
+struct RingLayout {
   CiCam camera = nullptr;
-  uint32_t width = 0;
-  if (SdkCheck(board, &inst, CiBrdCamGetCur(board, &camera)) != 0 ||
-      SdkCheck(board, &inst, CiBrdInquire(board, BF_INQ_XSIZE, &width)) != 0) {
+  uint32_t width = 0;   // pixels per line
+  uint32_t height = 0;  // lines per frame; 0 when the board cannot say
+};
+
+Terr ReadRingLayout(InstanceRecord &inst, RingLayout *layout) {
+  Bd board = inst.board->handle;
+  if (SdkCheck(board, &inst, CiBrdCamGetCur(board, &layout->camera)) != 0 ||
+      SdkCheck(board, &inst, CiBrdInquire(board, BF_INQ_XSIZE, &layout->width)) != 0) {
     return FG_ERR_BOARD;
   }
-  const int64_t pitch = int64_t{inst.bytes_per_pixel} * width;
-
+  // Without a height the buffers simply carry no time-stamp words.
+  CiBrdInquire(board, BF_INQ_YSIZE, &layout->height);
   uint32_t mode = 0;
   if (SdkCheck(board, &inst, BFQTabModeRequest(board, BF_QTAB_HOST, &mode)) != 0 ||
       mode != BF_QTAB_HOST) {
@@ -34,13 +37,20 @@ Terr SetUpBuffer(InstanceRecord &inst, uint32_t i) {
         "chip is a 9080.\nIf using a Raven, load LBC firmware with 'Host based QTabs'.");
     return FG_ERR_BOARD;
   }
+  return FG_OK;
+}
+
+// Points buffer i of the ring at the board: its QTab, and where the worker
+// stamps its frames.
+Terr SetUpBuffer(InstanceRecord &inst, const RingLayout &layout, uint32_t i) {
+  const int64_t pitch = int64_t{inst.bytes_per_pixel} * layout.width;
   const QTabTarget target{inst.ring.frame_buffer[i], inst.ring.buffer_size,
                           static_cast<int32_t>(inst.dma_direction * pitch),
                           inst.lut_type == 3 ? 4u : 0u, IsRoadRunnerOrR64(inst) ? 2u : 3u};
   const Terr made =
-      CreateBufferQTab(inst, camera, target, inst.ring.qtab[i], inst.ring.qtab_ptr[i]);
+      CreateBufferQTab(inst, layout.camera, target, inst.ring.qtab[i], inst.ring.qtab_ptr[i]);
   if (made != FG_OK) return made;
-  return AddressStampWords(inst, i);
+  return AddressStampWords(inst, i, layout.width, layout.height);
 }
 
 // The QTab chain linked and engaged, DMA started.
@@ -95,8 +105,11 @@ Terr ChangeNumBuffers(Tproc_handle proc_id, TFgInstance *fginst, uint32_t count,
   inst.ring.incomplete = 1;
   Terr r = AllocRing(proc_id, inst, count);
   if (r != FG_OK) return r;
+  RingLayout layout;
+  r = HOST_CALL("SetUpBoard(fginst, inst.sizeBuffer, i)", ReadRingLayout(inst, &layout));
+  if (r != FG_OK) return r;
   for (uint32_t i = 0; i < count; ++i) {
-    r = HOST_CALL("SetUpBoard(fginst, inst.sizeBuffer, i)", SetUpBuffer(inst, i));
+    r = HOST_CALL("SetUpBoard(fginst, inst.sizeBuffer, i)", SetUpBuffer(inst, layout, i));
     if (r != FG_OK) return r;
   }
   r = HOST_CALL("SetUpBoard(fginst, inst.sizeBuffer, i)", SetUpAcquisition(inst));

@@ -39,12 +39,8 @@ void Write(const StampWords &w, uint32_t mark, uint32_t overwritten_mark, uint32
 
 }  // namespace
 
-Terr AddressStampWords(InstanceRecord &inst, uint32_t i) {
+Terr AddressStampWords(InstanceRecord &inst, uint32_t i, uint32_t width, uint32_t height) {
   if (inst.ring.stamp_words == nullptr) return FG_FAIL;
-  Bd board = inst.board->handle;
-  uint32_t width = 0, height = 0;
-  CiBrdInquire(board, BF_INQ_XSIZE, &width);
-  CiBrdInquire(board, BF_INQ_YSIZE, &height);
   const uint64_t line = uint64_t{inst.bytes_per_pixel} * width;
   auto *base = static_cast<uint8_t *>(inst.ring.frame_buffer[i]);
   // The word ending line k (counted from 1); none for lines beyond the

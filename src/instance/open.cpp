@@ -1,5 +1,4 @@
 // FGOpen: from a bound private record to an open instance on a board.
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -33,14 +32,6 @@ constexpr FamilyName kFamilies[] = {
     {"R64:", "R64", CISYS_TYPE_R64},
     {"GN2:", "Gn2", CISYS_TYPE_GN2},
 };
-
-// A decimal number filling all of `text`; false for anything else.
-template <typename T>
-bool ParseNumber(std::string_view text, T *value) {
-  if (text.empty()) return false;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
-  return ec == std::errc() && end == text.data() + text.size();
-}
 
 // Copies a text that is known to fit (checked at the start of the open).
 void CopyTo(char *field, size_t size, const char *text) {

@@ -1,6 +1,5 @@
 #include "instance/open_request.hpp"
 
-#include <charconv>
 #include <cstring>
 #include <string_view>
 
@@ -42,8 +41,7 @@ int ShowErrorDialog(const TFgInstance &fginst) {
   std::string_view digits = rest.substr(1);
   digits = digits.substr(0, digits.find_first_not_of("0123456789"));
   uint32_t value = 0;
-  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size()) return 1;
+  if (!ParseNumber(digits, &value)) return 1;
   return value != 0 ? 1 : 0;
 }
 

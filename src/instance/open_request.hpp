@@ -2,7 +2,9 @@
 // record before any board is touched. No SDK, no host: a pure function.
 #pragma once
 
+#include <charconv>
 #include <cstddef>
+#include <string_view>
 
 #include "plugin/result_codes.hpp"
 #include "tarvel.h"
@@ -24,6 +26,14 @@ struct OpenLimits {
   size_t device;
   size_t camera_file;
 };
+
+// A decimal number filling all of `text`; false for anything else.
+template <typename T>
+bool ParseNumber(std::string_view text, T *value) {
+  if (text.empty()) return false;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return ec == std::errc() && end == text.data() + text.size();
+}
 
 // Reads the request. The record's text fields are NUL-terminated in place
 // first: the host may have filled them to the last byte.
