@@ -50,18 +50,18 @@ Terr SetUpAcquisition(InstanceRecord &inst) {
     return FG_ERR_BOARD;
   }
   if (!StartStopFile(trig_mode)) {
-    if (SdkCheck(board, &inst, CiSignalCreate(board, BF_SIG_FRAME_DONE, &inst.cg_signal)) != 0) {
+    if (SdkCheck(board, &inst, CiSignalCreate(board, BF_SIG_FRAME_DONE, &inst.ring.signal)) != 0) {
       PrintError("Initialization error: CiSignalCreate() failed");
       return FG_ERR_BOARD;
     }
-    if (SdkCheck(board, &inst, CiBrdAqSigSetCur(board, &inst.cg_signal, 0)) != 0) {
+    if (SdkCheck(board, &inst, CiBrdAqSigSetCur(board, &inst.ring.signal, 0)) != 0) {
       return FG_ERR_BOARD;
     }
   } else {
     const uint32_t type = IsR64(inst)   ? kProfile.ss_signal_type_r64
                           : IsGn2(inst) ? kProfile.ss_signal_type_gn2
                                         : kProfile.ss_signal_type_other;
-    if (SdkCheck(board, &inst, CiSignalCreate(board, type, &inst.cg_ss_signal)) != 0) {
+    if (SdkCheck(board, &inst, CiSignalCreate(board, type, &inst.ring.start_stop_signal)) != 0) {
       PrintError("Initialization error: CiSignalCreate() failed");
       return FG_ERR_BOARD;
     }
@@ -72,7 +72,7 @@ Terr SetUpAcquisition(InstanceRecord &inst) {
       BFRegPoke(board, kProfile.reg.gn2_ss_a, 2);
       BFRegPoke(board, kProfile.reg.gn2_ss_b, 2);
     }
-    if (SdkCheck(board, &inst, CiBrdAqSigSetCur(board, &inst.cg_ss_signal, 0)) != 0) {
+    if (SdkCheck(board, &inst, CiBrdAqSigSetCur(board, &inst.ring.start_stop_signal, 0)) != 0) {
       return FG_ERR_BOARD;
     }
     inst.start_stop = 1;

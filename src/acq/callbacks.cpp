@@ -16,11 +16,11 @@ struct Slot {
 bool SlotOf(InstanceRecord &inst, const char *type, Slot *slot) {
   if (type == nullptr) return false;
   if (std::string_view(type) == "transfer_end") {
-    *slot = {&inst.transfer_end, &inst.transfer_end_context};
+    *slot = {&inst.events.transfer_end, &inst.events.transfer_end_context};
     return true;
   }
   if (std::string_view(type) == "exposure_end") {
-    *slot = {&inst.exposure_end, &inst.exposure_end_context};
+    *slot = {&inst.events.exposure_end, &inst.events.exposure_end_context};
     return true;
   }
   return false;

@@ -19,11 +19,11 @@ uint32_t WaitEvent(Bd board, CiSIGNAL *signal, bool twice) {
 
 void CallBack(TFgInstance *fginst, InstanceRecord &inst, const std::atomic<Callback> &function,
               const std::atomic<void *> &context) {
-  inst.last_frame_time_ms = os::NowMs();
+  inst.events.last_frame_time_ms = os::NowMs();
   if constexpr (kProfile.has_callbacks) {
     const Callback callback = function.load();
     if (callback != nullptr) {
-      ++inst.callback_counter;
+      ++inst.events.callback_counter;
       callback(&fginst->fgclass->instance[inst.instance_index], nullptr, context.load());
     }
   }
@@ -47,19 +47,19 @@ uint32_t FrameDoneThread(void *arg) {
   InstanceRecord &inst = Inst(fginst);
   Bd board = inst.board->handle;
   os::SetEvent(g_frame_done_ready);
-  inst.frame_done_running = 1;
+  inst.events.frame_done.running = 1;
   const bool twice = TwoFieldFrames(inst, board);
   static constexpr WaitTexts kTexts{"Frame done signal cancelled\n", "Frame done thread timed out\n",
                                     "Error waiting for frame done signal\n",
                                     "Exited Frame Done thread\n"};
-  while (inst.frame_done_running != 0) {
-    const uint32_t result = WaitEvent(board, &inst.frame_done_signal, twice);
+  while (inst.events.frame_done.running != 0) {
+    const uint32_t result = WaitEvent(board, &inst.events.frame_done.signal, twice);
     if (result != 0) {
       ReportEnd(inst, result, kTexts);
-      inst.frame_done_running = 0;
+      inst.events.frame_done.running = 0;
     }
     // Every pass counts, the last one too.
-    CallBack(fginst, inst, inst.transfer_end, inst.transfer_end_context);
+    CallBack(fginst, inst, inst.events.transfer_end, inst.events.transfer_end_context);
   }
   DebugOutput(inst, kTexts.exited);
   return 0;
@@ -70,21 +70,21 @@ uint32_t ExposureDoneThread(void *arg) {
   InstanceRecord &inst = Inst(fginst);
   Bd board = inst.board->handle;
   os::SetEvent(g_exposure_done_ready);
-  inst.exposure_done_running = 1;
+  inst.events.exposure_done.running = 1;
   const bool twice = TwoFieldFrames(inst, board);
   static constexpr WaitTexts kTexts{
       "Exposure done signal cancelled\n", "Exposure done thread timed out\n",
       "Error waiting for exposure done signal\n", "Exited Exposure Done thread\n"};
-  while (inst.exposure_done_running != 0) {
-    const uint32_t result = WaitEvent(board, &inst.exposure_done_signal, twice);
+  while (inst.events.exposure_done.running != 0) {
+    const uint32_t result = WaitEvent(board, &inst.events.exposure_done.signal, twice);
     if (result != 0) {
       ReportEnd(inst, result, kTexts);
-      inst.exposure_done_running = 0;
+      inst.events.exposure_done.running = 0;
     }
     uint32_t a = 0, b = 0;
     ReadAcquisitionStatus(board, &a, &b);
     if (a == 2 || a == 3 || b == 2 || b == 3) {
-      CallBack(fginst, inst, inst.exposure_end, inst.exposure_end_context);
+      CallBack(fginst, inst, inst.events.exposure_end, inst.events.exposure_end_context);
     }
   }
   DebugOutput(inst, kTexts.exited);
@@ -97,47 +97,46 @@ struct EventThreadArgs {
   os::Event *started;
 };
 
-struct EventParts {
-  CiSIGNAL *signal;
-  std::atomic<uint64_t> *count;
-  std::atomic<uint8_t> *running;
-  os::Thread **thread;
-  uint32_t type;
-};
+EventWatch &WatchOf(InstanceRecord &inst, EventKind kind) {
+  return kind == EventKind::kOverflow ? inst.events.overflow : inst.events.hw_exception;
+}
 
-EventParts PartsOf(InstanceRecord &inst, EventKind kind) {
-  if (kind == EventKind::kOverflow) {
-    return {&inst.overflow_signal, &inst.overflow_count, &inst.overflow_thread_running,
-            &inst.overflow_thread, BF_SIG_OVERFLOW};
-  }
-  return {&inst.hw_exception_signal, &inst.hardware_exception_count,
-          &inst.hw_exception_thread_running, &inst.hw_exception_thread, BF_SIG_HW_EXCEPTION};
+uint32_t SignalTypeOf(EventKind kind) {
+  return kind == EventKind::kOverflow ? BF_SIG_OVERFLOW : BF_SIG_HW_EXCEPTION;
 }
 
 uint32_t OverflowThread(void *arg) {
   const EventThreadArgs args = *static_cast<EventThreadArgs *>(arg);
   InstanceRecord &inst = Inst(args.fginst);
-  EventParts parts = PartsOf(inst, args.kind);
+  EventWatch &watch = WatchOf(inst, args.kind);
   Bd board = inst.board->handle;
-  parts.running->store(1);
+  watch.running = 1;
   os::SetEvent(args.started);
-  while (CiSignalWait(board, parts.signal, BF_WAIT_FOREVER, nullptr) != BF_WAIT_CANCEL) {
-    ++*parts.count;
-    inst.overflow_pending = 1;
-    if (inst.continuous_grabbing != 0) {
+  while (CiSignalWait(board, &watch.signal, BF_WAIT_FOREVER, nullptr) != BF_WAIT_CANCEL) {
+    ++watch.count;
+    inst.events.overflow_pending = 1;
+    if (inst.cg.enabled != 0) {
       // The worker keeps waiting; the board is re-armed under it.
       RecordLinesToGo(args.fginst);
       RestartAcquisition(args.fginst, kRestartRearm);
-      CiSignalQueueClear(board, parts.signal);
+      CiSignalQueueClear(board, &watch.signal);
       CiConAqCommand(board, BF_CONAQ_GRAB, 0);
-      inst.overflow_pending = 0;
+      inst.events.overflow_pending = 0;
     }
   }
-  parts.running->store(0);
+  watch.running = 0;
   return 0;
 }
 
 }  // namespace
+
+bool ThreadOverflowPending(const InstanceRecord &inst) {
+  const EventThreadState &events = inst.events;
+  return (events.overflow.running != 0 || events.hw_exception.running != 0) &&
+         events.overflow_pending != 0;
+}
+
+void AcknowledgeOverflow(InstanceRecord &inst) { inst.events.overflow_pending = 0; }
 
 void StopThread(Bd board, CiSIGNAL *signal, os::Thread **thread) {
   if (*thread == nullptr) return;
@@ -163,22 +162,22 @@ Terr StartEventThreads(TFgInstance *fginst) {
 
   if (SdkCheck(board, &inst,
                CiSignalCreate(board, inst.start_stop != 0 ? BF_SIG_EXPOSURE : BF_SIG_FRAME_DONE,
-                              &inst.frame_done_signal)) != 0) {
+                              &inst.events.frame_done.signal)) != 0) {
     return FG_ERR_BOARD;
   }
-  inst.frame_done_thread = os::CreateThread(FrameDoneThread, fginst);
-  if (inst.frame_done_thread == nullptr) return FG_ERR_BOARD;
+  inst.events.frame_done.thread = os::CreateThread(FrameDoneThread, fginst);
+  if (inst.events.frame_done.thread == nullptr) return FG_ERR_BOARD;
   os::WaitEvent(g_frame_done_ready, os::kInfinite);
-  os::SetThreadPriority(inst.frame_done_thread, os::kPriorityTimeCritical);
+  os::SetThreadPriority(inst.events.frame_done.thread, os::kPriorityTimeCritical);
 
-  if (SdkCheck(board, &inst, CiSignalCreate(board, exposure_type, &inst.exposure_done_signal)) !=
-      0) {
+  if (SdkCheck(board, &inst,
+               CiSignalCreate(board, exposure_type, &inst.events.exposure_done.signal)) != 0) {
     return FG_ERR_BOARD;
   }
-  inst.exposure_done_thread = os::CreateThread(ExposureDoneThread, fginst);
-  if (inst.exposure_done_thread == nullptr) return FG_ERR_BOARD;
+  inst.events.exposure_done.thread = os::CreateThread(ExposureDoneThread, fginst);
+  if (inst.events.exposure_done.thread == nullptr) return FG_ERR_BOARD;
   os::WaitEvent(g_exposure_done_ready, os::kInfinite);
-  os::SetThreadPriority(inst.exposure_done_thread, os::kPriorityTimeCritical);
+  os::SetThreadPriority(inst.events.exposure_done.thread, os::kPriorityTimeCritical);
 
   if (SdkCheck(board, &inst, CiSignalCreate(board, BF_SIG_FRAME_DONE, &inst.grab_signal)) != 0) {
     return FG_ERR_BOARD;
@@ -203,37 +202,37 @@ void StopEventThreads(TFgInstance *fginst) {
   };
   // The frame-done thread's signals are gone before the exposure-done thread
   // is woken: nothing it does on its way out can still raise them.
-  if (inst.frame_done_thread != nullptr) {
-    const bool cancelled = CiSignalCancel(board, &inst.frame_done_signal) == 0;
+  if (inst.events.frame_done.thread != nullptr) {
+    const bool cancelled = CiSignalCancel(board, &inst.events.frame_done.signal) == 0;
     CiSignalCancel(board, &inst.grab_signal);
     CiSignalCancel(board, &inst.exposure_signal);
-    AwaitThread(board, &inst.frame_done_signal, &inst.frame_done_thread, cancelled);
+    AwaitThread(board, &inst.events.frame_done.signal, &inst.events.frame_done.thread, cancelled);
   }
-  free_signals({&inst.frame_done_signal, &inst.grab_signal, &inst.exposure_signal});
-  StopThread(board, &inst.exposure_done_signal, &inst.exposure_done_thread);
-  free_signals({&inst.exposure_done_signal});
+  free_signals({&inst.events.frame_done.signal, &inst.grab_signal, &inst.exposure_signal});
+  StopThread(board, &inst.events.exposure_done.signal, &inst.events.exposure_done.thread);
+  free_signals({&inst.events.exposure_done.signal});
 }
 
 Terr StartEventThread(TFgInstance *fginst, EventKind kind) {
   InstanceRecord &inst = Inst(fginst);
-  EventParts parts = PartsOf(inst, kind);
-  if (parts.running->load() != 0 || *parts.thread != nullptr) return FG_OK;
+  EventWatch &watch = WatchOf(inst, kind);
+  if (watch.running != 0 || watch.thread != nullptr) return FG_OK;
   Bd board = inst.board->handle;
   os::Event *started = os::CreateEvent(false);
   if (started == nullptr) return FG_ERR_PARAM_VALUE;
-  if (CiSignalCreate(board, parts.type, parts.signal) != 0) {
+  if (CiSignalCreate(board, SignalTypeOf(kind), &watch.signal) != 0) {
     os::CloseEvent(started);
     return FG_ERR_PARAM_VALUE;
   }
   EventThreadArgs args{fginst, kind, started};
-  *parts.thread = os::CreateThread(OverflowThread, &args);
-  if (*parts.thread == nullptr) {
-    CiSignalFree(board, parts.signal);
-    *parts.signal = CiSIGNAL{};
+  watch.thread = os::CreateThread(OverflowThread, &args);
+  if (watch.thread == nullptr) {
+    CiSignalFree(board, &watch.signal);
+    watch.signal = CiSIGNAL{};
     os::CloseEvent(started);
     return FG_ERR_PARAM_VALUE;
   }
-  os::SetThreadPriority(*parts.thread, os::kPriorityNormal);
+  os::SetThreadPriority(watch.thread, os::kPriorityNormal);
   // The thread has copied its arguments once it has set the event.
   os::WaitEvent(started, os::kInfinite);
   os::CloseEvent(started);
@@ -242,12 +241,12 @@ Terr StartEventThread(TFgInstance *fginst, EventKind kind) {
 
 Terr StopEventThread(TFgInstance *fginst, EventKind kind) {
   InstanceRecord &inst = Inst(fginst);
-  EventParts parts = PartsOf(inst, kind);
-  if (*parts.thread == nullptr) return FG_OK;
+  EventWatch &watch = WatchOf(inst, kind);
+  if (watch.thread == nullptr) return FG_OK;
   Bd board = inst.board->handle;
-  StopThread(board, parts.signal, parts.thread);
-  CiSignalFree(board, parts.signal);
-  *parts.signal = CiSIGNAL{};
+  StopThread(board, &watch.signal, &watch.thread);
+  CiSignalFree(board, &watch.signal);
+  watch.signal = CiSIGNAL{};
   return FG_OK;
 }
 

@@ -9,6 +9,8 @@
 
 namespace grabline {
 
+struct InstanceRecord;
+
 // Creates the frame-done, exposure-done, grab and exposure signals and starts
 // the two threads; on failure whatever was started is left for
 // StopEventThreads.
@@ -23,6 +25,12 @@ enum class EventKind { kOverflow, kHardwareException };
 // stopping a stopped one succeed without effect.
 Terr StartEventThread(TFgInstance *fginst, EventKind kind);
 Terr StopEventThread(TFgInstance *fginst, EventKind kind);
+
+// An overflow the event threads saw while no continuous-grab worker was
+// there to re-arm the board: the next grab resets the acquisition, then
+// acknowledges it.
+bool ThreadOverflowPending(const InstanceRecord &inst);
+void AcknowledgeOverflow(InstanceRecord &inst);
 
 // Cancels the signal a thread waits on, polls its exit code every 10 ms until
 // it has ended, and closes its handle.

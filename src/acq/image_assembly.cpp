@@ -121,11 +121,11 @@ Terr FillFrame(const InstanceRecord &inst, Timage *image, const Layout &layout,
 void HandBack(InstanceRecord &inst) {
   const uint32_t n = inst.ring.count;
   if (n == 0 || inst.ring.state == nullptr) return;
-  uint32_t index = inst.next_buffer_returned.load();
+  uint32_t index = inst.position.next_buffer_returned.load();
   if (index < n) inst.ring.state[index] = BufFree;
   if (inst.debug_output.load(std::memory_order_relaxed) != 0) {
-    const uint32_t returned_abs = inst.next_buffer_returned_abs.load();
-    const uint32_t acquired_abs = inst.next_buffer_acquired_abs.load();
+    const uint32_t returned_abs = inst.position.next_buffer_returned_abs.load();
+    const uint32_t acquired_abs = inst.position.next_buffer_acquired_abs.load();
     char text[128];
     std::snprintf(text, sizeof text, "Proc: %08d, cur abs %08d, next abs %08d, free %08d\n",
                   static_cast<int>(index), static_cast<int>(returned_abs),
@@ -133,11 +133,7 @@ void HandBack(InstanceRecord &inst) {
                   static_cast<int>(n - acquired_abs + returned_abs));
     DebugOutput(inst, text);
   }
-  uint32_t next = 0;
-  do {
-    next = index + 1 >= n ? 0 : index + 1;
-  } while (!inst.next_buffer_returned.compare_exchange_weak(index, next));
-  inst.next_buffer_returned_abs.fetch_add(1);
+  StepReturned(inst.position, n);
 }
 
 }  // namespace
@@ -192,7 +188,7 @@ Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, in
   }
   // Before the frame-done thread has seen its first event, the frame is
   // stamped with the time it is assembled rather than with 1970.
-  const int64_t stamp = inst.last_frame_time_ms.load();
+  const int64_t stamp = inst.events.last_frame_time_ms.load();
   const os::LocalTime time = os::LocalTimeAt(stamp != 0 ? stamp : os::NowMs());
 
   if (volatile_on) {
@@ -267,7 +263,8 @@ Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, in
       // Frame j comes from the j-th of the `frames` buffers that precede the
       // fill position by the offset, counted round the ring.
       const int64_t n = inst.ring.count;
-      const int64_t first = int64_t(inst.fill_index.load()) - inst.print_grab_offset - frames;
+      const int64_t first =
+          int64_t(inst.position.fill_index.load()) - inst.print_grab_offset - frames;
       const uint64_t frame_pixels = uint64_t(width) * uint64_t(frame_height);
       const uint64_t pixels = uint64_t(width) * uint64_t(std::min(frame_height, buffer_lines));
       for (int64_t j = 0; j < frames; ++j) {
@@ -286,7 +283,7 @@ Terr AssembleImages(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, in
     }
   }
 
-  if (inst.continuous_grabbing != 0) HandBack(inst);
+  if (inst.cg.enabled != 0) HandBack(inst);
   fginst->async_grab = 0;
   return FG_OK;
 }

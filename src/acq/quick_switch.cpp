@@ -295,7 +295,7 @@ Terr QSGrab(Tproc_handle proc_id, TFgInstance *fginst, Timage *image, int32_t *n
                              static_cast<int32_t>(roi.height), roi.frame_buffer[i], 0));
   if (made != FG_OK) return made;
   if (type == UINT2_IMAGE) image[0].pixel.u.num_bits = static_cast<int8_t>(bits);
-  const int64_t stamp = inst.last_frame_time_ms.load();
+  const int64_t stamp = inst.events.last_frame_time_ms.load();
   SetImageTime(image[0], os::LocalTimeAt(stamp != 0 ? stamp : os::NowMs()));
   *num_image = 1;
   roi.buffer_index = i + 1 >= roi.buffers ? 0 : i + 1;

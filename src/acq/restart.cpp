@@ -32,8 +32,7 @@ Terr RestartAcquisition(TFgInstance *fginst, int mode) {
     PrintError("Initialization error: CiPhysQTabChainEngage() failed");
     return FG_ERR_BOARD;
   }
-  inst.next_buffer_returned = 0;
-  inst.next_buffer_returned_abs = 0;
+  RewindReturned(inst.position);
   // A grab still waiting (an abort re-arms under it) must keep the cancel
   // that releases it; otherwise the queue starts empty.
   if (inst.grab_waiting == 0) CiSignalQueueClear(board, &inst.grab_signal);

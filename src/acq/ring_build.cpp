@@ -89,14 +89,12 @@ Terr ChangeNumBuffers(Tproc_handle proc_id, TFgInstance *fginst, uint32_t count,
   if (count == 0) return FG_ERR_PARAM_VALUE;
 
   if (inst.ring.count >= 1) {
-    if (inst.next_buffer_returned >= count) {
+    if (inst.position.next_buffer_returned >= count) {
       if (inst.acquisition_pending != 0) {
         RestartAcquisition(fginst, kRestartAbort);
         RestartAcquisition(fginst, kRestartRearm);
       }
-      inst.next_buffer_returned = 0;
-      inst.next_buffer_returned_abs = 0;
-      inst.next_buffer_acquired = 0;
+      RewindRing(inst.position);
     }
     const Terr r = DestroyRing(proc_id, inst);
     if (r != FG_OK) return r;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "acq/continuous.hpp"
+#include "acq/event_threads.hpp"
 #include "acq/grab_lock.hpp"
 #include "acq/image_assembly.hpp"
 #include "acq/quick_switch.hpp"
@@ -121,12 +122,6 @@ Waited WaitForFrame(const Snap &s, const WaitTexts &texts, Terr *code) {
 
 int64_t AgeMs(const InstanceRecord &inst) { return os::NowMs() - inst.async_start_ms; }
 
-void Advance(InstanceRecord &inst) {
-  const uint32_t next = inst.next_buffer_returned + 1;
-  inst.next_buffer_returned = next >= inst.ring.count ? 0 : next;
-  ++inst.next_buffer_returned_abs;
-}
-
 }  // namespace
 
 Terr WaitNextBufferSnap(TFgInstance *fginst, uint32_t *index) {
@@ -138,10 +133,9 @@ Terr WaitNextBufferSnap(TFgInstance *fginst, uint32_t *index) {
   const Snap s{fginst, inst, board, interlace == BF_INTERLACED && BFIsRv(board) != 0};
   Terr code = FG_OK;
 
-  if ((inst.overflow_thread_running != 0 || inst.hw_exception_thread_running != 0) &&
-      inst.overflow_pending != 0) {
+  if (ThreadOverflowPending(inst)) {
     ResetAfterFailure(s);
-    inst.overflow_pending = 0;
+    AcknowledgeOverflow(inst);
   }
 
   enum class Step { kStart, kWait, kDeliver } step = Step::kStart;
@@ -166,7 +160,7 @@ Terr WaitNextBufferSnap(TFgInstance *fginst, uint32_t *index) {
       } else if (age > inst.max_age) {
         // The finished frame is too old: its buffer is passed over so the
         // fresh snap's frame is the one delivered.
-        Advance(inst);
+        StepReturned(inst.position, inst.ring.count);
         deliver_after_start = true;
       } else {
         step = Step::kDeliver;
@@ -188,29 +182,33 @@ Terr WaitNextBufferSnap(TFgInstance *fginst, uint32_t *index) {
 
   if (step == Step::kWait) {
     switch (WaitForFrame(s, {"Signal timeout.", "BF Signal timeout.", false}, &code)) {
-      case Waited::kCancelled: *index = inst.next_buffer_returned; return FG_OK;
+      case Waited::kCancelled:
+        *index = inst.position.next_buffer_returned;
+        return FG_OK;
       case Waited::kFailed: return code;
       case Waited::kFrame: break;
     }
     if (check_age && AgeMs(inst) > inst.max_age) {
       // The frame is older than the caller accepts: pass over its buffer and
       // take a fresh one.
-      Advance(inst);
+      StepReturned(inst.position, inst.ring.count);
       if (!StartSnap(s)) {
         PrintError("CiConAqCommand failed I.");
         return FG_ERR_GRAB;
       }
       switch (WaitForFrame(s, {"CiConAqCommand failed II.", "BF Signal timeout II.", false},
                            &code)) {
-        case Waited::kCancelled: *index = inst.next_buffer_returned; return FG_OK;
+        case Waited::kCancelled:
+          *index = inst.position.next_buffer_returned;
+          return FG_OK;
         case Waited::kFailed: return code;
         case Waited::kFrame: break;
       }
     }
   }
 
-  *index = inst.next_buffer_returned;
-  Advance(inst);
+  *index = inst.position.next_buffer_returned;
+  StepReturned(inst.position, inst.ring.count);
   if (fginst->async_grab == 0) return FG_OK;
 
   if (FrameInProgress(board)) {
@@ -234,7 +232,7 @@ Terr WaitNextBufferSnap(TFgInstance *fginst, uint32_t *index) {
 Terr WaitNextBuffer(Tproc_handle proc_id, TFgInstance *fginst, uint32_t *index) {
   // A ring whose re-creation failed has missing buffers: nothing to grab into.
   if (CurrInst(fginst)->ring.incomplete != 0) return FG_ERR_BUFFER_ALLOC;
-  if (CurrInst(fginst)->continuous_grabbing != 0) {
+  if (CurrInst(fginst)->cg.enabled != 0) {
     return WaitNextBufferContinuous(proc_id, fginst, index);
   }
   return WaitNextBufferSnap(fginst, index);
@@ -283,7 +281,7 @@ Terr FGGrabStart(Tproc_handle proc_id, TFgInstance *fginst, double max_age) {
   Terr result = LockCancelMutex(inst);
   if (result != FG_OK) return result;
   inst.max_age = static_cast<int64_t>(max_age + 0.5);
-  if (inst.continuous_grabbing != 0) return UnlockCancelMutex(inst);
+  if (inst.cg.enabled != 0) return UnlockCancelMutex(inst);
 
   const Snap s{fginst, inst, board, false};
   if (inst.acquisition_pending != 0) {
@@ -326,7 +324,7 @@ Terr AbortGrab(TFgInstance *fginst) {
     // The board runs the region rings: a waiting region grab must end now,
     // not at its time-out, and the normal ring is not armed to restart.
     QSCancelWait(inst);
-  } else if (inst.continuous_grabbing != 0) {
+  } else if (inst.cg.enabled != 0) {
     ReleaseContinuousWait(fginst);
   } else {
     RestartAcquisition(fginst, kRestartAbort);

@@ -226,7 +226,7 @@ Terr DestroyRing(Tproc_handle proc_id, InstanceRecord &inst) {
 }
 
 CiSIGNAL *AcquisitionSignal(InstanceRecord &inst) {
-  return inst.start_stop != 0 ? &inst.cg_ss_signal : &inst.cg_signal;
+  return inst.start_stop != 0 ? &inst.ring.start_stop_signal : &inst.ring.signal;
 }
 
 void FreeAcquisitionSignal(InstanceRecord &inst) {

@@ -27,6 +27,10 @@ struct RingState {
   BufferStampWords *stamp_words = nullptr;
   uint32_t count = 0;
   uint64_t buffer_size = 0;
+  // What the board raises when a buffer is filled, made by the acquisition
+  // set-up and freed with the ring; the second for start/stop cameras.
+  CiSIGNAL signal{};
+  CiSIGNAL start_stop_signal{};
   uint64_t unpack_size = 0;   // 0: the frames need no unpacking
   uint8_t own = 0;            // the instance's own buffers, not the board's ring
   uint8_t in_board_ring = 0;  // counted among the board's ring users

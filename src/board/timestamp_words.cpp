@@ -62,8 +62,8 @@ Terr AddressStampWords(InstanceRecord &inst, uint32_t i, uint32_t width, uint32_
 
 Terr WriteSoftwareTimestamps(InstanceRecord &inst, uint64_t stamp) {
   if (inst.ring.stamp_words == nullptr) return FG_FAIL;
-  const BufferStampWords &words = inst.ring.stamp_words[inst.fill_index];
-  const uint32_t count = inst.next_buffer_acquired_abs;
+  const BufferStampWords &words = inst.ring.stamp_words[inst.position.fill_index];
+  const uint32_t count = inst.position.next_buffer_acquired_abs;
   // A frame too small for the words has none.
   if (Complete(words.top)) Write(words.top, kTopMark, kTopOverwrittenMark, count, stamp);
   if (Complete(words.bottom))

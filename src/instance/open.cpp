@@ -389,9 +389,7 @@ Terr BuildFirstRing(Tproc_handle proc_id, TFgInstance *fginst, InstanceRecord &i
   const Terr built = ChangeNumBuffers(proc_id, fginst, 2, 0);
   if (built != FG_OK) return built;
   if (inst.ring.own == 0) JoinBoardRing(inst);
-  inst.next_buffer_returned = 0;
-  inst.next_buffer_returned_abs = 0;
-  inst.next_buffer_acquired = 0;
+  RewindRing(inst.position);
   return FG_OK;
 }
 

@@ -20,7 +20,7 @@ Terr ReadInt32(const Tcpar &value, int32_t *out) {
 
 // Moving the ring frees the arrays the continuous-grab worker writes into.
 bool RingMayMove(const InstanceRecord &inst) {
-  if (inst.continuous_grabbing == 0) return true;
+  if (inst.cg.enabled == 0) return true;
   PrintError("Volatile mode can not be changed while continuous grabbing is enabled.");
   return false;
 }
@@ -65,7 +65,7 @@ Terr SetDmaDirection(SetCall &call) {
   InstanceRecord &inst = *call.inst;
   // Stored even when the ring cannot be rebuilt now: the next rebuild uses it.
   inst.dma_direction = top_down ? 1 : -1;
-  if (inst.continuous_grabbing != 0) {
+  if (inst.cg.enabled != 0) {
     PrintError("The number of buffers can not be changed while continuous grabbing is enabled.");
     return FG_ERR_BOARD;
   }

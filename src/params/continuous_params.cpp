@@ -19,7 +19,7 @@ Terr SetContinuousGrabbing(SetCall &call) {
 }
 
 Terr GetContinuousGrabbing(GetCall &call) {
-  AnswerFlag(call, call.inst->continuous_grabbing != 0, "enable", "disable");
+  AnswerFlag(call, call.inst->cg.enabled != 0, "enable", "disable");
   return FG_OK;
 }
 
@@ -27,9 +27,9 @@ Terr SetOverwriteMethod(SetCall &call) {
   const Tcpar &value = call.first();
   if (value.type != TPAR_STRING || value.par.s == nullptr) return FG_ERR_PARAM_TYPE;
   if (EqualsIgnoreCase(value.par.s, "abort")) {
-    call.inst->overwrite_method = kOverwriteAbort;
+    call.inst->cg.overwrite_method = kOverwriteAbort;
   } else if (EqualsIgnoreCase(value.par.s, "ignore")) {
-    call.inst->overwrite_method = kOverwriteIgnore;
+    call.inst->cg.overwrite_method = kOverwriteIgnore;
   } else if (EqualsIgnoreCase(value.par.s, "holdoff")) {
     PrintError("The holdoff overwrite method is not supported");
     return FG_ERR_UNSUPPORTED;
@@ -40,7 +40,7 @@ Terr SetOverwriteMethod(SetCall &call) {
 }
 
 Terr GetOverwriteMethod(GetCall &call) {
-  AnswerFlag(call, call.inst->overwrite_method != kOverwriteAbort, "ignore", "abort");
+  AnswerFlag(call, call.inst->cg.overwrite_method != kOverwriteAbort, "ignore", "abort");
   return FG_OK;
 }
 
@@ -48,24 +48,24 @@ Terr SetRingBufferStopMargin(SetCall &call) {
   const Tcpar &value = call.first();
   if (value.type != TPAR_INT) return FG_ERR_PARAM_TYPE;
   InstanceRecord &inst = *call.inst;
-  if (inst.continuous_grabbing != 0) {
+  if (inst.cg.enabled != 0) {
     PrintError(
         "The ring buffer stop margin can not be changed while continuous grabbing is enabled.");
     return FG_ERR_BOARD;
   }
   if (value.par.l < 1 || value.par.l > inst.ring.count) return FG_ERR_PARAM_VALUE;
-  inst.ring_buffer_stop_margin = static_cast<uint32_t>(value.par.l);
+  inst.cg.stop_margin = static_cast<uint32_t>(value.par.l);
   return FG_OK;
 }
 
 Terr GetRingBufferStopMargin(GetCall &call) {
-  AnswerInt(call, call.inst->ring_buffer_stop_margin.load());
+  AnswerInt(call, call.inst->cg.stop_margin.load());
   return FG_OK;
 }
 
 Terr GetNumFreeBuffers(GetCall &call) {
   InstanceRecord &inst = *call.inst;
-  if (inst.continuous_grabbing == 0) {
+  if (inst.cg.enabled == 0) {
     PrintError(
         "The parameter 'num_free_buffers' is only supported together with 'continuous_grabbing'.");
     return FG_ERR_GET_FAILED;
@@ -78,43 +78,22 @@ Terr GetNumFreeBuffers(GetCall &call) {
 
 Terr SetFlushBuffers(SetCall &call) {
   InstanceRecord &inst = *call.inst;
-  if (inst.continuous_grabbing == 0 || inst.cg_semaphore == nullptr) {
+  if (inst.cg.enabled == 0 || inst.cg.semaphore == nullptr) {
     PrintError("Flushing buffers in only valid in continuous grab mode.\n");
     return FG_ERR_BOARD;
   }
-  // Every filled buffer is given up, and the counts that track them with it.
-  os::LockMutex(g_cg_list_mutex, os::kInfinite);
-  while (os::WaitSemaphore(inst.cg_semaphore, 0) == os::WaitResult::kSignalled) {
-  }
-  for (uint32_t i = 0; i < inst.ring.count; ++i) {
-    uint32_t acquired = BufAcquired;
-    inst.ring.state[i].compare_exchange_strong(acquired, BufFree);
-  }
-  inst.next_buffer_returned = inst.next_buffer_acquired.load();
-  inst.frames_pending = 0;
-  os::UnlockMutex(g_cg_list_mutex);
+  FlushFilledBuffers(inst);
   return FG_OK;
 }
 
-namespace {
-// The acquired count restarts at 0; the returned count keeps its distance to
-// it, so the number of unreturned buffers stays right.
-void ResetAbsoluteIndex(InstanceRecord &inst) {
-  const uint32_t acquired = inst.next_buffer_acquired_abs;
-  const uint32_t returned = inst.next_buffer_returned_abs;
-  inst.next_buffer_acquired_abs = 0;
-  inst.next_buffer_returned_abs = returned - acquired;
-}
-}  // namespace
-
 Terr SetResetAbsBufferIndex(SetCall &call) {
-  ResetAbsoluteIndex(*call.inst);
+  ResetAbsoluteIndex(call.inst->position);
   return FG_OK;
 }
 
 Terr GetResetAbsBufferIndex(GetCall &call) {
   InstanceRecord &inst = *call.inst;
-  ResetAbsoluteIndex(inst);
+  ResetAbsoluteIndex(inst.position);
   AnswerInt(call, IsGn2(inst) ? 0 : BFRegPeek(inst.board->handle, kProfile.reg.acq_busy));
   return FG_OK;
 }

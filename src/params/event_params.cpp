@@ -26,32 +26,32 @@ Terr SetHardwareExceptionThread(SetCall &call) {
 }
 
 Terr GetOverflowThread(GetCall &call) {
-  AnswerFlag(call, call.inst->overflow_thread_running != 0, "enable", "disable");
+  AnswerFlag(call, call.inst->events.overflow.running != 0, "enable", "disable");
   return FG_OK;
 }
 
 Terr GetHardwareExceptionThread(GetCall &call) {
-  AnswerFlag(call, call.inst->hw_exception_thread_running != 0, "enable", "disable");
+  AnswerFlag(call, call.inst->events.hw_exception.running != 0, "enable", "disable");
   return FG_OK;
 }
 
-Terr SetOverflowCount(SetCall &call) { return SetCount(call, call.inst->overflow_count); }
+Terr SetOverflowCount(SetCall &call) { return SetCount(call, call.inst->events.overflow.count); }
 Terr SetHardwareExceptionCount(SetCall &call) {
-  return SetCount(call, call.inst->hardware_exception_count);
+  return SetCount(call, call.inst->events.hw_exception.count);
 }
 
 Terr GetOverflowCount(GetCall &call) {
-  AnswerInt(call, static_cast<int64_t>(call.inst->overflow_count.load()));
+  AnswerInt(call, static_cast<int64_t>(call.inst->events.overflow.count.load()));
   return FG_OK;
 }
 
 Terr GetHardwareExceptionCount(GetCall &call) {
-  AnswerInt(call, static_cast<int64_t>(call.inst->hardware_exception_count.load()));
+  AnswerInt(call, static_cast<int64_t>(call.inst->events.hw_exception.count.load()));
   return FG_OK;
 }
 
 Terr GetCallbackCounter(GetCall &call) {
-  AnswerInt(call, call.inst->callback_counter.load());
+  AnswerInt(call, call.inst->events.callback_counter.load());
   return FG_OK;
 }
 

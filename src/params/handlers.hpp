@@ -61,9 +61,9 @@ Terr GetRingBufferStopMargin(GetCall &call);
 Terr GetNumFreeBuffers(GetCall &call);
 // The ring counters: next_buffer_acquired, ..._returned, their _abs forms and
 // num_buffers_overwritten.
-template <std::atomic<uint32_t> InstanceRecord::*kCounter>
+template <std::atomic<uint32_t> RingPosition::*kCounter>
 Terr GetCounter(GetCall &call) {
-  AnswerInt(call, (call.inst->*kCounter).load());
+  AnswerInt(call, (call.inst->position.*kCounter).load());
   return FG_OK;
 }
 Terr SetFlushBuffers(SetCall &call);

@@ -82,7 +82,7 @@ Terr SetQuickSwitchMode(SetCall &call) {
   TFgInstance *fginst = call.fginst;
   if (on) {
     if (QSModeOn(inst)) return FG_OK;
-    if (inst.continuous_grabbing != 0) {
+    if (inst.cg.enabled != 0) {
       PrintError("Quick Switch mode can not be enabled while in continuous grabbing mode");
       return FG_ERR_BOARD;
     }

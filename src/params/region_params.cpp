@@ -14,10 +14,7 @@ namespace grabline {
 Terr SetPort(SetCall &call) {
   InstanceRecord &inst = *call.inst;
   Bd board = inst.board->handle;
-  if (inst.continuous_grabbing != 0 && inst.cg_state != CGStopped) {
-    inst.cg_state = CGStopped;
-    CiSignalCancel(board, AcquisitionSignal(inst));
-  }
+  InterruptContinuousWorker(call.fginst);
   if (inst.acquisition_pending != 0) {
     RestartAcquisition(call.fginst, kRestartAbort);
     RestartAcquisition(call.fginst, kRestartRearm);
@@ -37,9 +34,7 @@ Terr SetPort(SetCall &call) {
   if (select_register) BFRegPoke(board, kProfile.reg.cam_select, 0);
   if (CiConInt(board, inst.start_stop != 0 ? 5 : 4, 1) != 0) return FG_ERR_PARAM_VALUE;
   RestartAcquisition(call.fginst, kRestartRearm);
-  inst.next_buffer_returned = 0;
-  inst.next_buffer_returned_abs = 0;
-  inst.next_buffer_acquired = 0;
+  RewindRing(inst.position);
   if (SdkCheck(board, &inst, CiBrdCamGetCur(board, &inst.camera)) != 0) return FG_ERR_PARAM_VALUE;
   call.fginst->port = static_cast<int32_t>(port);
   if (select_register && SdkCheck(board, &inst, CiConAqMode(board, PixelFormat(inst))) != 0) {
@@ -80,9 +75,7 @@ Terr BuildRegion(SetCall &call, const Region &region) {
   const uint64_t start = BFTick();
   while (FrameInProgress(board) && BFTickDelta(start, BFTick()) < 1000) os::Sleep(1);
   inst.acquisition_pending = 0;
-  inst.next_buffer_returned = 0;
-  inst.next_buffer_returned_abs = 0;
-  inst.next_buffer_acquired = 0;
+  RewindRing(inst.position);
   return ChangeNumBuffers(call.proc_id, fginst, inst.ring.count, 1);
 }
 
@@ -101,7 +94,7 @@ Terr SetRegion(SetCall &call) {
   if (SdkCheck(board, &inst, CiAqCommand(board, BF_AQ_ABORT, 1, 0, 0)) != 0) return FG_ERR_BOARD;
   CiShutdown(board, 0);
   if (inst.ring.buffer_size > 0xFFFFFFFFull) return FG_ERR_BOARD;
-  if (inst.continuous_grabbing != 0 && inst.cg_state != CGStopped) {
+  if (inst.cg.enabled != 0 && inst.cg.state != CGStopped) {
     StopContinuousWorker(call.fginst);
   }
 
@@ -122,10 +115,7 @@ Terr SetRegion(SetCall &call) {
     rollback = FG_ERR_PARAM_VALUE;
     region = Region{inst.roi_column, inst.roi_row, old_width, old_height};
   }
-  if (inst.continuous_grabbing != 0) {
-    inst.continuous_grabbing = 0;
-    if (EnableContinuousGrabbing(call.fginst) != FG_OK) return FG_ERR_PARAM_VALUE;
-  }
+  if (RestartContinuousGrabbing(call.fginst) != FG_OK) return FG_ERR_PARAM_VALUE;
   if (rollback != FG_OK) return rollback;
   inst.roi_column = region.column;
   inst.roi_row = region.row;

@@ -13,7 +13,7 @@ Terr SetNumBuffers(SetCall &call) {
   if (value->type != TPAR_INT) return FG_ERR_PARAM_TYPE;
   if (value->par.l < 2 || value->par.l > 0x7FFFFFFF) return FG_ERR_PARAM_VALUE;
   InstanceRecord &inst = *call.inst;
-  if (inst.continuous_grabbing != 0) {
+  if (inst.cg.enabled != 0) {
     PrintError("The number of buffers can not be changed while continuous grabbing is enabled.");
     return FG_ERR_BOARD;
   }

@@ -14,11 +14,11 @@ Terr GetGrabTimeout(GetCall &call) {
 }
 
 Terr SetTriggerTimeout(SetCall &call) {
-  return StoreInt32Limited(call.first(), call.inst->continuous_grab_timeout);
+  return StoreInt32Limited(call.first(), call.inst->cg.timeout);
 }
 
 Terr GetTriggerTimeout(GetCall &call) {
-  AnswerInt(call, static_cast<int32_t>(call.inst->continuous_grab_timeout.load()));
+  AnswerInt(call, static_cast<int32_t>(call.inst->cg.timeout.load()));
   return FG_OK;
 }
 

@@ -208,7 +208,7 @@ TEST_F(ImageAssembly, FrameTimeOfTheLastDayOfALeapYearGoesIntoEveryImage) {
     const ::grabline::testing::ScopedTimeZone utc("UTC");
     if (!utc.applied()) GTEST_SKIP() << "the system's time zone is not UTC";
     MakeRing(kRgb24, 2, 2);
-    inst_.last_frame_time_ms = 1735689598765;  // 2024-12-31 23:59:58.765 UTC
+    inst_.events.last_frame_time_ms = 1735689598765;  // 2024-12-31 23:59:58.765 UTC
     result = Assemble(0);
   }
   ASSERT_EQ(result, FG_OK);
@@ -281,8 +281,8 @@ TEST_F(ImageAssembly, Variable64IsZeroWhileImagesAreCreated) {
 
 TEST_F(ImageAssembly, FailedImageCreationRestoresVariable64AndKeepsTheBuffer) {
   MakeRing(kRgb24, 2, 2);
-  inst_.continuous_grabbing = 1;
-  inst_.next_buffer_returned = 1;
+  inst_.cg.enabled = 1;
+  inst_.position.next_buffer_returned = 1;
   state_[1] = BufAcquired;
   tarvel::SetGlobalVariable64(12345);
   tarvel::FailImageCreation(2);
@@ -294,7 +294,7 @@ TEST_F(ImageAssembly, FailedImageCreationRestoresVariable64AndKeepsTheBuffer) {
   EXPECT_EQ(hooks[0].text.rfind("TNewImage(", 0), 0u);
   // The buffer stays with the grab, to be returned by the next one.
   EXPECT_EQ(state_[1], BufAcquired);
-  EXPECT_EQ(inst_.next_buffer_returned, 1u);
+  EXPECT_EQ(inst_.position.next_buffer_returned, 1u);
   EXPECT_EQ(fginst_.async_grab, 1);
 }
 
@@ -343,7 +343,7 @@ class ImageAssemblyPrintGrab : public ImageAssembly {
     MakeRing(kGray8, 2, 2, 8);
     for (uint32_t i = 0; i < 8; ++i) FillPixels(i, {uint8_t(10 + i)});
     inst_.print_grab = 1;
-    inst_.fill_index = 1;
+    inst_.position.fill_index = 1;
   }
   // The buffer each stacked frame came from.
   std::vector<int64_t> Frames() const {
@@ -452,37 +452,37 @@ class DebugCapture {
 
 TEST_F(ImageAssembly, ContinuousGrabHandsTheBufferBackAndWraps) {
   MakeRing(kGray8, 2, 2, 4);
-  inst_.continuous_grabbing = 1;
+  inst_.cg.enabled = 1;
   inst_.debug_output = 1;
-  inst_.next_buffer_returned = 3;
-  inst_.next_buffer_returned_abs = 10;
-  inst_.next_buffer_acquired_abs = 12;
+  inst_.position.next_buffer_returned = 3;
+  inst_.position.next_buffer_returned_abs = 10;
+  inst_.position.next_buffer_acquired_abs = 12;
   state_[2] = BufAcquired;
   state_[3] = BufAcquired;
   DebugCapture debug;
   ASSERT_EQ(Assemble(3), FG_OK);
   EXPECT_EQ(state_[3], BufFree);
   EXPECT_EQ(state_[2], BufAcquired);
-  EXPECT_EQ(inst_.next_buffer_returned, 0u);
-  EXPECT_EQ(inst_.next_buffer_returned_abs, 11u);
+  EXPECT_EQ(inst_.position.next_buffer_returned, 0u);
+  EXPECT_EQ(inst_.position.next_buffer_returned_abs, 11u);
   EXPECT_EQ(fginst_.async_grab, 0);
   EXPECT_EQ(debug.Text(), "Proc: 00000003, cur abs 00000010, next abs 00000012, free 00000002\n");
 
   inst_.volatile_mode = 1;  // every mode hands back
   inst_.debug_output = 0;
   ASSERT_EQ(Assemble(0), FG_OK);
-  EXPECT_EQ(inst_.next_buffer_returned, 1u);
-  EXPECT_EQ(inst_.next_buffer_returned_abs, 12u);
+  EXPECT_EQ(inst_.position.next_buffer_returned, 1u);
+  EXPECT_EQ(inst_.position.next_buffer_returned_abs, 12u);
 }
 
 TEST_F(ImageAssembly, SnapLeavesTheRingCountersAlone) {
   MakeRing(kGray8, 2, 2, 4);
-  inst_.next_buffer_returned = 2;
+  inst_.position.next_buffer_returned = 2;
   state_[2] = BufAcquired;
   ASSERT_EQ(Assemble(2), FG_OK);
   EXPECT_EQ(state_[2], BufAcquired);
-  EXPECT_EQ(inst_.next_buffer_returned, 2u);
-  EXPECT_EQ(inst_.next_buffer_returned_abs, 0u);
+  EXPECT_EQ(inst_.position.next_buffer_returned, 2u);
+  EXPECT_EQ(inst_.position.next_buffer_returned_abs, 0u);
 }
 
 // ---- parameters ---------------------------------------------------------------------------------
@@ -603,12 +603,12 @@ TEST_F(ImageAssemblyParams, VolatileRefusals) {
   fginst_.num_channels = 1;
   // Moving the ring under a running worker would free what it writes into.
   tarvel::SetLowError(true);
-  inst_.continuous_grabbing = 1;
+  inst_.cg.enabled = 1;
   EXPECT_EQ(Set("volatile", Str("enable")), FG_ERR_BOARD);
   EXPECT_EQ(tarvel::PrintedMessages(),
             std::vector<std::string>{
                 "Volatile mode can not be changed while continuous grabbing is enabled."});
-  inst_.continuous_grabbing = 0;
+  inst_.cg.enabled = 0;
   EXPECT_EQ(Get("volatile"), "disable");
   EXPECT_EQ(inst_.ring.own, 0);
   EXPECT_EQ(fginst_.image_alloc, 1);
@@ -627,10 +627,10 @@ TEST_F(ImageAssemblyParams, DmaDirectionRebuildsTheRingWithTheLineOrder) {
 
 TEST_F(ImageAssemblyParams, DmaDirectionIsStoredEvenWhenTheRingCannotBeRebuilt) {
   tarvel::SetLowError(true);
-  inst_.continuous_grabbing = 1;
+  inst_.cg.enabled = 1;
   EXPECT_EQ(SetDirection("bottom-up", FG_ERR_BOARD), std::vector<int32_t>{});
   EXPECT_EQ(Get("dma_direction"), "bottom-up");
-  inst_.continuous_grabbing = 0;
+  inst_.cg.enabled = 0;
   bfsim::FailCall("CiShutdown", 1, BF_ERR_NO_BOARD);
   EXPECT_EQ(Set("dma_direction", Str("top-down")), FG_ERR_BOARD);
   EXPECT_EQ(Get("dma_direction"), "top-down");

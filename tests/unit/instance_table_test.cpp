@@ -29,14 +29,14 @@ class InstanceTable : public ::testing::Test {
 TEST_F(InstanceTable, InitNumbersEveryRecordAndClearsTheRest) {
   g_instances[3].board = &board_;
   g_instances[3].ring.count = 7;
-  g_instances[3].overwrite_method = kOverwriteIgnore;
+  g_instances[3].cg.overwrite_method = kOverwriteIgnore;
   ASSERT_EQ(FGInit(nullptr, fg_class_.get()), FG_OK);
   for (uint32_t i = 0; i < kProfile.max_instances; ++i) {
     EXPECT_EQ(g_instances[i].instance_index, i);
     EXPECT_EQ(g_instances[i].board, nullptr);
   }
   EXPECT_EQ(g_instances[3].ring.count, 0u);
-  EXPECT_EQ(g_instances[3].overwrite_method, kOverwriteAbort);
+  EXPECT_EQ(g_instances[3].cg.overwrite_method, kOverwriteAbort);
   EXPECT_EQ(g_open_instances, 0u);
   EXPECT_EQ(fgClass, fg_class_.get());
 }
