@@ -122,6 +122,105 @@ Waited WaitForFrame(const Snap &s, const WaitTexts &texts, Terr *code) {
 
 int64_t AgeMs(const InstanceRecord &inst) { return os::NowMs() - inst.async_start_ms; }
 
+// What a grab does with the acquisition it finds.
+struct SnapPlan {
+  enum class Step { kStart, kWait, kDeliver } step = Step::kStart;
+  bool check_age = false;            // the pending frame may be too old once it has come
+  bool deliver_after_start = false;  // a fresh snap is started, the frame at hand delivered
+};
+
+// Reads the acquisition left by the last grab: none, an asynchronous snap
+// under way or finished, or a synchronous one abandoned. FG_OK or the
+// grab's failure.
+Terr PlanSnap(const Snap &s, SnapPlan *plan) {
+  InstanceRecord &inst = s.inst;
+  if (inst.acquisition_pending == 0) {
+    if (inst.board->users > 1) return SetInstParam(s.fginst);
+    return FG_OK;
+  }
+  if (s.fginst->async_grab == 0) {
+    ResetAfterFailure(s);
+    inst.acquisition_pending = 0;
+    return FG_OK;
+  }
+  if (FrameInProgress(s.board)) {
+    plan->step = SnapPlan::Step::kWait;
+    plan->check_age = true;
+    return FG_OK;
+  }
+  const int64_t age = AgeMs(inst);
+  inst.acquisition_pending = 0;
+  if (Overflowed(s)) {
+    ReportOverflow(__LINE__, "FIFO overflow occurred at line %d in file %s/n");
+    ResetAfterFailure(s);
+    if (age <= inst.max_age) {
+      PrintError("Async Grab. Max age reached.");
+      return FG_ERR_GRAB;
+    }
+  } else if (age > inst.max_age) {
+    // The finished frame is too old: its buffer is passed over so the fresh
+    // snap's frame is the one delivered.
+    StepReturned(inst.position, inst.ring.count);
+    plan->deliver_after_start = true;
+  } else {
+    plan->step = SnapPlan::Step::kDeliver;
+  }
+  return FG_OK;
+}
+
+// Starts the snap the plan asks for and waits for the frame; a pending frame
+// that came too late is passed over for a fresh one.
+Waited TakeFrame(const Snap &s, const SnapPlan &plan, Terr *code) {
+  using Step = SnapPlan::Step;
+  Step step = plan.step;
+  if (step == Step::kStart) {
+    ClearQueues(s);
+    if (!StartSnap(s)) {
+      PrintError("Start a new grab failed.");
+      *code = FG_ERR_GRAB;
+      return Waited::kFailed;
+    }
+    step = plan.deliver_after_start ? Step::kDeliver : Step::kWait;
+  }
+  if (step == Step::kDeliver) return Waited::kFrame;
+
+  const Waited waited = WaitForFrame(s, {"Signal timeout.", "BF Signal timeout.", false}, code);
+  if (waited != Waited::kFrame || !plan.check_age || AgeMs(s.inst) <= s.inst.max_age) {
+    return waited;
+  }
+  // The frame is older than the caller accepts: pass over its buffer and
+  // take a fresh one.
+  StepReturned(s.inst.position, s.inst.ring.count);
+  if (!StartSnap(s)) {
+    PrintError("CiConAqCommand failed I.");
+    *code = FG_ERR_GRAB;
+    return Waited::kFailed;
+  }
+  return WaitForFrame(s, {"CiConAqCommand failed II.", "BF Signal timeout II.", false}, code);
+}
+
+// After an asynchronous grab's frame, the next snap is started at once, so
+// the following grab finds it under way.
+Terr StartNextAsyncSnap(const Snap &s) {
+  if (FrameInProgress(s.board)) {
+    Terr code = FG_OK;
+    switch (WaitForFrame(s, {"CiConAqCommand II.", "BF signal timeout III.", true}, &code)) {
+      case Waited::kCancelled: return FG_OK;
+      case Waited::kFailed: return code;
+      case Waited::kFrame: break;
+    }
+  }
+  if (s.inst.start_async_after_grab_async != 0) {
+    ClearQueues(s);
+    if (!StartSnap(s)) {
+      PrintError("CiConAqCommand failed II.");
+      return FG_ERR_GRAB;
+    }
+  }
+  s.inst.async_start_ms = os::NowMs();
+  return FG_OK;
+}
+
 }  // namespace
 
 Terr WaitNextBufferSnap(TFgInstance *fginst, uint32_t *index) {
@@ -131,102 +230,27 @@ Terr WaitNextBufferSnap(TFgInstance *fginst, uint32_t *index) {
   uint32_t interlace = 0;
   CiBrdInquire(board, BF_INQ_INTERLACE, &interlace);
   const Snap s{fginst, inst, board, interlace == BF_INTERLACED && BFIsRv(board) != 0};
-  Terr code = FG_OK;
 
   if (ThreadOverflowPending(inst)) {
     ResetAfterFailure(s);
     AcknowledgeOverflow(inst);
   }
-
-  enum class Step { kStart, kWait, kDeliver } step = Step::kStart;
-  bool check_age = false;
-  bool deliver_after_start = false;
-  if (inst.acquisition_pending == 0) {
-    if (inst.board->users > 1 && (code = SetInstParam(fginst)) != FG_OK) return code;
-  } else if (fginst->async_grab != 0) {
-    if (FrameInProgress(board)) {
-      step = Step::kWait;
-      check_age = true;
-    } else {
-      const int64_t age = AgeMs(inst);
-      inst.acquisition_pending = 0;
-      if (Overflowed(s)) {
-        ReportOverflow(__LINE__, "FIFO overflow occurred at line %d in file %s/n");
-        ResetAfterFailure(s);
-        if (age <= inst.max_age) {
-          PrintError("Async Grab. Max age reached.");
-          return FG_ERR_GRAB;
-        }
-      } else if (age > inst.max_age) {
-        // The finished frame is too old: its buffer is passed over so the
-        // fresh snap's frame is the one delivered.
-        StepReturned(inst.position, inst.ring.count);
-        deliver_after_start = true;
-      } else {
-        step = Step::kDeliver;
-      }
-    }
-  } else {
-    ResetAfterFailure(s);
-    inst.acquisition_pending = 0;
+  SnapPlan plan;
+  Terr code = PlanSnap(s, &plan);
+  if (code != FG_OK) return code;
+  switch (TakeFrame(s, plan, &code)) {
+    case Waited::kCancelled:
+      *index = inst.position.next_buffer_returned;
+      return FG_OK;
+    case Waited::kFailed:
+      return code;
+    case Waited::kFrame:
+      break;
   }
-
-  if (step == Step::kStart) {
-    ClearQueues(s);
-    if (!StartSnap(s)) {
-      PrintError("Start a new grab failed.");
-      return FG_ERR_GRAB;
-    }
-    step = deliver_after_start ? Step::kDeliver : Step::kWait;
-  }
-
-  if (step == Step::kWait) {
-    switch (WaitForFrame(s, {"Signal timeout.", "BF Signal timeout.", false}, &code)) {
-      case Waited::kCancelled:
-        *index = inst.position.next_buffer_returned;
-        return FG_OK;
-      case Waited::kFailed: return code;
-      case Waited::kFrame: break;
-    }
-    if (check_age && AgeMs(inst) > inst.max_age) {
-      // The frame is older than the caller accepts: pass over its buffer and
-      // take a fresh one.
-      StepReturned(inst.position, inst.ring.count);
-      if (!StartSnap(s)) {
-        PrintError("CiConAqCommand failed I.");
-        return FG_ERR_GRAB;
-      }
-      switch (WaitForFrame(s, {"CiConAqCommand failed II.", "BF Signal timeout II.", false},
-                           &code)) {
-        case Waited::kCancelled:
-          *index = inst.position.next_buffer_returned;
-          return FG_OK;
-        case Waited::kFailed: return code;
-        case Waited::kFrame: break;
-      }
-    }
-  }
-
   *index = inst.position.next_buffer_returned;
   StepReturned(inst.position, inst.ring.count);
   if (fginst->async_grab == 0) return FG_OK;
-
-  if (FrameInProgress(board)) {
-    switch (WaitForFrame(s, {"CiConAqCommand II.", "BF signal timeout III.", true}, &code)) {
-      case Waited::kCancelled: return FG_OK;
-      case Waited::kFailed: return code;
-      case Waited::kFrame: break;
-    }
-  }
-  if (inst.start_async_after_grab_async != 0) {
-    ClearQueues(s);
-    if (!StartSnap(s)) {
-      PrintError("CiConAqCommand failed II.");
-      return FG_ERR_GRAB;
-    }
-  }
-  inst.async_start_ms = os::NowMs();
-  return FG_OK;
+  return StartNextAsyncSnap(s);
 }
 
 Terr WaitNextBuffer(Tproc_handle proc_id, TFgInstance *fginst, uint32_t *index) {
