@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 #include "platform/debug_output.hpp"
@@ -12,8 +13,8 @@
 namespace grabline::kernels {
 namespace {
 
-constexpr const char *kKernelNames[kKernelCount] = {"split3x8", "split4x8", "split3x16", "split30",
-                                                    "copy"};
+constexpr const char *kKernelNames[] = {"split3x8", "split4x8", "split3x16", "split30", "copy"};
+static_assert(std::size(kKernelNames) == kKernelCount, "one name per kernel");
 
 // A frame that fits the cache is read by the application next, from the
 // cache; a streamed one has left it, which costs the reader more than the

@@ -20,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -118,7 +119,8 @@ class Dispatcher {
   std::vector<ChoiceReport> Reports() const;
 
   // Trials per candidate, interleaved with the others, the best counting.
-  static constexpr int kRounds[kSizeClassCount] = {5, 3};
+  static constexpr int kRounds[] = {5, 3};
+  static_assert(std::size(kRounds) == kSizeClassCount, "rounds for each size class");
   // Once every candidate has had two trials, one this much slower than the
   // best so far is not tried again.
   static constexpr double kPruneFactor = 1.25;
