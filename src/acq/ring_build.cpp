@@ -43,14 +43,14 @@ Terr ReadRingLayout(InstanceRecord &inst, RingLayout *layout) {
 // Points buffer i of the ring at the board: its QTab, and where the worker
 // stamps its frames.
 Terr SetUpBuffer(InstanceRecord &inst, const RingLayout &layout, uint32_t i) {
-  const int64_t pitch = int64_t{inst.bytes_per_pixel} * layout.width;
+  const uint64_t pitch = uint64_t{inst.bytes_per_pixel} * layout.width;
   const QTabTarget target{inst.ring.frame_buffer[i], inst.ring.buffer_size,
-                          static_cast<int32_t>(inst.dma_direction * pitch),
+                          static_cast<int32_t>(inst.dma_direction * static_cast<int64_t>(pitch)),
                           inst.lut_type == 3 ? 4u : 0u, IsRoadRunnerOrR64(inst) ? 2u : 3u};
   const Terr made =
       CreateBufferQTab(inst, layout.camera, target, inst.ring.qtab[i], inst.ring.qtab_ptr[i]);
   if (made != FG_OK) return made;
-  return AddressStampWords(inst, i, layout.width, layout.height);
+  return AddressStampWords(inst, i, pitch, layout.height);
 }
 
 // The QTab chain linked and engaged, DMA started.

@@ -19,6 +19,16 @@ Terr FreeBuffer(Tproc_handle proc_id, void **orig, void **aligned) {
   return result;
 }
 
+// Frees n buffers and their arrays' entries; both arrays may be absent.
+Terr FreeBuffers(Tproc_handle proc_id, void **orig, void **aligned, uint32_t n) {
+  if (orig == nullptr || aligned == nullptr) return FG_OK;
+  for (uint32_t i = 0; i < n; ++i) {
+    const Terr result = FreeBuffer(proc_id, &orig[i], &aligned[i]);
+    if (result != FG_OK) return result;
+  }
+  return FG_OK;
+}
+
 bool NoOtherBoardRingUser(const InstanceRecord &inst) {
   const uint32_t others = inst.board->ring_users - (inst.ring.in_board_ring != 0 ? 1 : 0);
   return others == 0;
@@ -160,13 +170,9 @@ Terr AllocRing(Tproc_handle proc_id, InstanceRecord &inst, uint32_t n) {
 
 Terr FreeBoardRing(Tproc_handle proc_id, InstanceRecord &inst) {
   BoardInfo &board = *inst.board;
-  if (board.BoardBufferOrig != nullptr && board.BoardFrameBuffer != nullptr) {
-    for (uint32_t i = 0; i < board.board_buffer_count; ++i) {
-      const Terr result =
-          FreeBuffer(proc_id, &board.BoardBufferOrig[i], &board.BoardFrameBuffer[i]);
-      if (result != FG_OK) return result;
-    }
-  }
+  const Terr result =
+      FreeBuffers(proc_id, board.BoardBufferOrig, board.BoardFrameBuffer, board.board_buffer_count);
+  if (result != FG_OK) return result;
   FREE_ARRAY(proc_id, board.BoardBufferOrig, "board.BoardBufferOrig");
   FREE_ARRAY(proc_id, board.BoardFrameBuffer, "board.BoardFrameBuffer");
   board.board_buffer_count = 0;
@@ -176,25 +182,15 @@ Terr FreeBoardRing(Tproc_handle proc_id, InstanceRecord &inst) {
 
 Terr FreeRingBuffers(Tproc_handle proc_id, InstanceRecord &inst) {
   FreeQTabs(inst);
-  if (inst.ring.unpack_orig != nullptr && inst.ring.unpack_buffer != nullptr) {
-    for (uint32_t i = 0; i < inst.ring.count; ++i) {
-      const Terr result =
-          FreeBuffer(proc_id, &inst.ring.unpack_orig[i], &inst.ring.unpack_buffer[i]);
-      if (result != FG_OK) return result;
-    }
-  }
+  Terr result =
+      FreeBuffers(proc_id, inst.ring.unpack_orig, inst.ring.unpack_buffer, inst.ring.count);
+  if (result != FG_OK) return result;
   if (inst.ring.own != 0) {
-    if (inst.ring.buffer_orig != nullptr && inst.ring.frame_buffer != nullptr) {
-      for (uint32_t i = 0; i < inst.ring.count; ++i) {
-        const Terr result =
-            FreeBuffer(proc_id, &inst.ring.buffer_orig[i], &inst.ring.frame_buffer[i]);
-        if (result != FG_OK) return result;
-      }
-    }
+    result = FreeBuffers(proc_id, inst.ring.buffer_orig, inst.ring.frame_buffer, inst.ring.count);
   } else if (OnlyBoardRingUser(inst) || NoOtherBoardRingUser(inst)) {
-    const Terr result = FreeBoardRing(proc_id, inst);
-    if (result != FG_OK) return result;
+    result = FreeBoardRing(proc_id, inst);
   }
+  if (result != FG_OK) return result;
   if (inst.ring.frame_buffer != nullptr) {
     std::memset(inst.ring.frame_buffer, 0, uint64_t{inst.ring.count} * sizeof(void *));
   }

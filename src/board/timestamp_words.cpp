@@ -39,9 +39,8 @@ void Write(const StampWords &w, uint32_t mark, uint32_t overwritten_mark, uint32
 
 }  // namespace
 
-Terr AddressStampWords(InstanceRecord &inst, uint32_t i, uint32_t width, uint32_t height) {
+Terr AddressStampWords(InstanceRecord &inst, uint32_t i, uint64_t line, uint32_t height) {
   if (inst.ring.stamp_words == nullptr) return FG_FAIL;
-  const uint64_t line = uint64_t{inst.bytes_per_pixel} * width;
   auto *base = static_cast<uint8_t *>(inst.ring.frame_buffer[i]);
   // The word ending line k (counted from 1); none for lines beyond the
   // buffer, where the word would land outside it.

@@ -29,9 +29,9 @@ struct BufferStampWords {
   StampWords bottom;
 };
 
-// Addresses buffer i's words for frames of `width` x `height` pixels. A
-// frame too small to hold all fourteen gets none. FG_FAIL without the array.
-Terr AddressStampWords(InstanceRecord &inst, uint32_t i, uint32_t width, uint32_t height);
+// Addresses buffer i's words for frames of `height` lines of `line_bytes`.
+// A frame too small to hold all fourteen gets none. FG_FAIL without the array.
+Terr AddressStampWords(InstanceRecord &inst, uint32_t i, uint64_t line_bytes, uint32_t height);
 
 // Marks the frame just filled with the board's time stamp.
 Terr WriteSoftwareTimestamps(InstanceRecord &inst, uint64_t stamp);
