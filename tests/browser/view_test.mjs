@@ -111,9 +111,14 @@ async function colourCamera(browser) {
   await page.click("#lut");
   check(await until(async () => (await param(base, "lut")) === lutBefore), "and back");
 
+  // The value is entered as one input event: the page refreshes the box
+  // from /params until the user types, so a selection made by clicking
+  // could be replaced before the keys arrive.
   const setBuffers = async (n) => {
-    await page.click("#buffers", { clickCount: 3 });
-    await page.keyboard.type(String(n));
+    await page.$eval("#buffers", (box, value) => {
+      box.value = value;
+      box.dispatchEvent(new Event("input"));
+    }, String(n));
     await page.click("[data-apply=buffers]");
   };
   await setBuffers(5);
